@@ -1,0 +1,30 @@
+// The flash chips' command set and the block operations over the one 32 KB block buffer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+inline constexpr std::uint32_t kBlockBytes = 0x8000;
+inline constexpr std::uint32_t kPageBytes = 0x100;
+
+// The one transfer buffer shared with the file code.
+extern std::array<std::uint8_t, kBlockBytes> BlockBuffer;
+
+// Called by ProgramBlock before every byte except offsets 0x0000, 0x2000, 0x4000 and 0x6000, so
+// the window can process its pending messages. Without one, nothing is called.
+void SetProgramPump(std::function<void()> pump);
+
+void FlashCommand(std::uint8_t c);
+void FlashReset();
+std::uint8_t CheckFlashId();                                      // 0 = accepted, 0xFF = not
+std::uint8_t WaitDataPoll(std::uint8_t data);                     // 0 = finished, 1 = time-out
+std::uint8_t WaitToggleDone();                                    // 0 = finished, 1 = time-out
+std::uint8_t ProgramByte(std::uint32_t addr, std::uint8_t data);  // 0 = ok, 1 = four failures
+std::uint8_t EraseSector(std::uint32_t addr);                     // 0 = erased, 1 = time-out
+std::uint8_t EraseChip();                                         // 0 = erased, 1 = time-out
+
+// Block operations select their own chip. pages is 0 to 128.
+void ReadBlockPages(std::uint32_t block, std::uint8_t pages);
+std::int32_t VerifyBlockPages(std::uint32_t block, std::uint8_t pages);  // 0 or -1
+std::int32_t ProgramBlock(std::uint32_t block);                          // 0 or -1
