@@ -227,3 +227,47 @@ TEST(SmallCartridges, OneMegabyteChipProgramsAndErasesModuloItsSize) {
 }
 
 }  // namespace
+
+namespace {
+
+// A program written only against PortRead/PortWrite identifies, erases, programs and reads back
+// both chips of a 32 Mbit cartridge.
+TEST_P(Flash, RoundTripOnBothChips) {
+    linksim::Options o = Opts();
+    SimulatedLink link(o, Cart(linksim::kMaxCartBytes, 0x00));
+    link.port().set_recording(false);
+    std::vector<std::uint8_t> expect(linksim::kMaxCartBytes, 0xFF);
+    for (int chip = 0; chip < 2; ++chip) {
+        bus.Enable(chip == 0 ? 0x02 : 0x01);
+        bus.Reset();
+        bus.Command(0x90);
+        ASSERT_EQ(bus.ReadAt(2), 0x01);
+        bus.Reset();
+        bus.EraseChip();
+        ASSERT_GT(bus.WaitReady(0x5555, 10000), 0);
+        // One 32 KiB block at each end of the chip, with a pattern that leaves some bytes 0xFF.
+        for (std::uint32_t start : {0x000000u, 0x1F8000u}) {
+            for (std::uint32_t a = start; a < start + 0x8000; ++a) {
+                auto v = static_cast<std::uint8_t>((a * 7 + chip) % 251);
+                expect[chip * 0x200000 + a] = v;
+                if (v == 0xFF) continue;
+                bus.Program(a, v);
+                ASSERT_GT(bus.WaitReady(a), 0) << a;
+            }
+        }
+    }
+    for (int chip = 0; chip < 2; ++chip) {
+        bus.Enable(chip == 0 ? 0x02 : 0x01);
+        for (std::uint32_t page = 0; page < 0x200000; page += 0x100) {
+            bus.Latch(page, true);
+            bus.Select(3);
+            for (std::uint32_t i = 0; i < 0x100; ++i) {
+                std::uint32_t cart = chip * 0x200000 + page + i;
+                std::uint8_t v = bus.Read();
+                if (v != expect[cart]) FAIL() << "at " << std::hex << cart;
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -41,9 +41,12 @@ struct LatchCase {
 
 TEST_P(BothModes, AddressLatch) {
     const LatchCase cases[] = {
-        {0x1F0000, 0xBC, 0x1F0000}, {0x3FFFFF, 0xBC, 0x1FFFFF},  // bit 21 is not wired: chip
-                                                                 // selection picks the chip
-        {0x005555, 0x00, 0x005555}, {0x010000, 0x04, 0x010000}, {0x100000, 0x80, 0x100000},
+        {0x1F0000, 0xBC, 0x1F0000},
+        {0x3FFFFF, 0xBC, 0x1FFFFF},  // bit 21 is not wired: chip
+                                     // selection picks the chip
+        {0x005555, 0x00, 0x005555},
+        {0x010000, 0x04, 0x010000},
+        {0x100000, 0x80, 0x100000},
         {0x0F1234, 0x3C, 0x0F1234},
     };
     SimulatedLink link(Opts());
