@@ -15,13 +15,13 @@ namespace linksim {
 namespace {
 
 class MappedFile final : public CartStore {
-public:
+  public:
     MappedFile(std::uint8_t* data, std::uint32_t size) : data_(data), size_(size) {}
     ~MappedFile() override { munmap(data_, size_); }
     std::uint8_t* Data() override { return data_; }
     std::uint32_t Size() const override { return size_; }
 
-private:
+  private:
     std::uint8_t* data_;
     std::uint32_t size_;
 };

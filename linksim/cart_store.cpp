@@ -6,12 +6,12 @@ namespace linksim {
 namespace {
 
 class MemoryStore final : public CartStore {
-public:
+  public:
     explicit MemoryStore(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
     std::uint8_t* Data() override { return bytes_.data(); }
     std::uint32_t Size() const override { return static_cast<std::uint32_t>(bytes_.size()); }
 
-private:
+  private:
     std::vector<std::uint8_t> bytes_;
 };
 

@@ -22,7 +22,7 @@ inline constexpr std::uint32_t kMaxCartBytes = 0x400000;
 
 // Where the cartridge's flash contents live: a file, or memory for tests.
 class CartStore {
-public:
+  public:
     virtual ~CartStore() = default;
     virtual std::uint8_t* Data() = 0;
     virtual std::uint32_t Size() const = 0;
@@ -40,7 +40,7 @@ std::unique_ptr<CartStore> OpenCartFile(const std::string& path, std::string* er
 bool IsCartSize(std::uint64_t size);
 
 class Device {
-public:
+  public:
     // `store` may be null when the options say there is no cartridge.
     Device(const Options& options, std::unique_ptr<CartStore> store);
     ~Device();  // writes the counters when the options name a stats file
@@ -58,7 +58,7 @@ public:
     // The address the linker would read or write next (A0 to A20).
     std::uint32_t LatchedAddress() const { return address_; }
 
-private:
+  private:
     bool Answering() const;
     void AddressCycle(std::uint8_t value);
     void DataWriteCycle(std::uint8_t value);

@@ -25,7 +25,7 @@ struct ChipTiming {
 };
 
 class FlashChip {
-public:
+  public:
     // `cells` holds `size` bytes (1 or 2 MiB) that repeat over the chip's 2 MiB address space.
     // `offset` is the cartridge address of cells[0], used for `stuck` and the counters.
     FlashChip(std::uint8_t* cells, std::uint32_t size, std::uint32_t offset, ChipTiming timing,
@@ -39,9 +39,17 @@ public:
 
     static constexpr std::uint8_t kId[4] = {0xD0, 0x2C, 0x01, 0x80};
 
-private:
+  private:
     enum class Mode { Read, Id, Programming, ProgramFailed, Erasing };
-    enum class Step { Idle, Unlock1, Unlock2, ProgramArmed, EraseSetup, EraseUnlock1, EraseUnlock2 };
+    enum class Step {
+        Idle,
+        Unlock1,
+        Unlock2,
+        ProgramArmed,
+        EraseSetup,
+        EraseUnlock1,
+        EraseUnlock2
+    };
 
     void Command(std::uint32_t addr, std::uint8_t value);
     void StartProgram(std::uint32_t addr, std::uint8_t value);

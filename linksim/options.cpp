@@ -33,8 +33,8 @@ bool ParseOptions(std::string_view text, Options* out, std::string* error) {
 
         std::size_t eq = word.find('=');
         std::string_view key = word.substr(0, eq);
-        std::string_view value = eq == std::string_view::npos ? std::string_view{}
-                                                              : word.substr(eq + 1);
+        std::string_view value =
+            eq == std::string_view::npos ? std::string_view{} : word.substr(eq + 1);
         bool has_value = eq != std::string_view::npos;
         auto bad = [&](const char* what) {
             *error = "LINKSIM_OPTS: bad value in '" + std::string(word) + "': " + what;

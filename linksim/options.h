@@ -9,12 +9,12 @@
 namespace linksim {
 
 struct Options {
-    std::uint16_t base = 0x378;  // the port the linker hangs on
-    bool spp = false;            // no EPP hardware: only cycles on the control lines arrive
-    bool nolinker = false;       // nothing attached to the port
-    bool nocart = false;         // linker without cartridge: flash reads give 0x00
-    std::optional<std::uint32_t> stuck;         // cartridge byte that cannot be programmed
-    bool erase_hang = false;                    // an erase never finishes
+    std::uint16_t base = 0x378;          // the port the linker hangs on
+    bool spp = false;                    // no EPP hardware: only cycles on the control lines arrive
+    bool nolinker = false;               // nothing attached to the port
+    bool nocart = false;                 // linker without cartridge: flash reads give 0x00
+    std::optional<std::uint32_t> stuck;  // cartridge byte that cannot be programmed
+    bool erase_hang = false;             // an erase never finishes
     std::optional<std::uint64_t> unplug_after;  // port accesses before the linker goes silent
     std::uint32_t program_reads = 2;            // status reads a byte program stays busy
     std::uint32_t erase_reads = 1000;           // status reads an erase stays busy

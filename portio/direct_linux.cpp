@@ -15,7 +15,7 @@ constexpr unsigned kPortsPerBase = 5;
 constexpr unsigned kIopermLimit = 0x400;
 
 class DirectPort final : public PortBackend {
-public:
+  public:
     std::uint8_t Read(std::uint16_t port) override { return inb(port); }
     void Write(std::uint16_t port, std::uint8_t value) override { outb(value, port); }
 };

@@ -18,18 +18,18 @@ bool g_opened = false;
 AccessResult g_result;
 
 class AbsentPort final : public PortBackend {
-public:
+  public:
     std::uint8_t Read(std::uint16_t) override { return 0xFF; }
     void Write(std::uint16_t, std::uint8_t) override {}
 };
 
 class SimulatedPort final : public PortBackend {
-public:
+  public:
     explicit SimulatedPort(std::unique_ptr<linksim::Device> device) : device_(std::move(device)) {}
     std::uint8_t Read(std::uint16_t port) override { return device_->Read(port); }
     void Write(std::uint16_t port, std::uint8_t value) override { device_->Write(port, value); }
 
-private:
+  private:
     std::unique_ptr<linksim::Device> device_;
 };
 
@@ -70,7 +70,9 @@ AccessResult Choose(std::span<const std::uint16_t> bases) {
 
 }  // namespace
 
-std::unique_ptr<PortBackend> MakeAbsentPort() { return std::make_unique<AbsentPort>(); }
+std::unique_ptr<PortBackend> MakeAbsentPort() {
+    return std::make_unique<AbsentPort>();
+}
 
 AccessResult OpenPortAccess(std::span<const std::uint16_t> bases) {
     if (!g_opened) {
@@ -81,7 +83,9 @@ AccessResult OpenPortAccess(std::span<const std::uint16_t> bases) {
     return g_result;
 }
 
-BackendKind CurrentBackend() { return g_kind; }
+BackendKind CurrentBackend() {
+    return g_kind;
+}
 
 std::unique_ptr<PortBackend> InstallBackend(std::unique_ptr<PortBackend> backend) {
     g_opened = true;
@@ -97,11 +101,16 @@ void ClosePortAccess() {
 
 const char* BackendName(BackendKind kind) {
     switch (kind) {
-        case BackendKind::Absent: return "absent";
-        case BackendKind::Simulated: return "simulated";
-        case BackendKind::Direct: return "direct";
-        case BackendKind::Ppdev: return "ppdev";
-        case BackendKind::Custom: return "custom";
+        case BackendKind::Absent:
+            return "absent";
+        case BackendKind::Simulated:
+            return "simulated";
+        case BackendKind::Direct:
+            return "direct";
+        case BackendKind::Ppdev:
+            return "ppdev";
+        case BackendKind::Custom:
+            return "custom";
     }
     return "?";
 }

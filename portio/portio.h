@@ -18,7 +18,7 @@ namespace portio {
 
 // One implementation of the two port accesses.
 class PortBackend {
-public:
+  public:
     virtual ~PortBackend() = default;
     virtual std::uint8_t Read(std::uint16_t port) = 0;
     virtual void Write(std::uint16_t port, std::uint8_t value) = 0;

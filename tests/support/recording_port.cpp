@@ -40,6 +40,8 @@ SimulatedLink::SimulatedLink(const linksim::Options& options,
     previous_ = portio::InstallBackend(std::move(port));
 }
 
-SimulatedLink::~SimulatedLink() { portio::InstallBackend(std::move(previous_)); }
+SimulatedLink::~SimulatedLink() {
+    portio::InstallBackend(std::move(previous_));
+}
 
 }  // namespace testsupport

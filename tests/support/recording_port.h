@@ -20,13 +20,17 @@ struct Access {
     bool operator==(const Access&) const = default;
 };
 
-inline Access W(std::uint16_t port, std::uint8_t value) { return {true, port, value}; }
-inline Access R(std::uint16_t port, std::uint8_t value) { return {false, port, value}; }
+inline Access W(std::uint16_t port, std::uint8_t value) {
+    return {true, port, value};
+}
+inline Access R(std::uint16_t port, std::uint8_t value) {
+    return {false, port, value};
+}
 
 std::string Describe(const std::vector<Access>& log);
 
 class RecordingPort final : public portio::PortBackend {
-public:
+  public:
     explicit RecordingPort(linksim::Device* device = nullptr) : device_(device) {}
 
     std::uint8_t Read(std::uint16_t port) override;
@@ -40,7 +44,7 @@ public:
 
     std::vector<Access> log;
 
-private:
+  private:
     linksim::Device* device_;
     std::deque<std::uint8_t> scripted_;
     bool recording_ = true;
@@ -49,7 +53,7 @@ private:
 // Installs a RecordingPort in front of a fresh simulated device for the life of the fixture
 // object, and restores the previous backend afterwards.
 class SimulatedLink {
-public:
+  public:
     explicit SimulatedLink(const linksim::Options& options = {},
                            std::unique_ptr<linksim::CartStore> store = nullptr);
     ~SimulatedLink();
@@ -59,7 +63,7 @@ public:
     linksim::Device& device() { return *device_; }
     RecordingPort& port() { return *port_; }
 
-private:
+  private:
     std::unique_ptr<linksim::Device> device_;
     RecordingPort* port_;
     std::unique_ptr<portio::PortBackend> previous_;
