@@ -1,0 +1,29 @@
+// The window's start: choosing the port backend for the three bases, then probing them. Kept in
+// its own program because the backend is chosen once per process.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "cartloom/link/bus.h"
+#include "cartloom/link/link.h"
+
+namespace {
+
+TEST(LinkStart, SimulatedLinkerIsFoundThroughTheChosenBackend) {
+    const std::string cart = testing::TempDir() + "cartloom_link_start.bin";
+    std::remove(cart.c_str());
+    ASSERT_EQ(setenv("LINKSIM", cart.c_str(), 1), 0);
+    ASSERT_EQ(setenv("LINKSIM_OPTS", "base=0x278,spp", 1), 0);
+    portio::AccessResult result = OpenPortBackend();
+    EXPECT_TRUE(result.usable) << result.message;
+    EXPECT_EQ(result.kind, portio::BackendKind::Simulated);
+    EXPECT_TRUE(FindLink());
+    EXPECT_EQ(LinkState.DataPort, 0x278);
+    EXPECT_TRUE(LinkState.SppMode);
+    ClosePortBackend();
+    std::remove(cart.c_str());
+}
+
+}  // namespace
