@@ -1,0 +1,24 @@
+#include <cstdio>
+
+#include "tidewick/console.h"
+#include "tidewick/settings.h"
+
+namespace tidewick {
+
+bool Ask(const char* question) {
+    std::fputs(question, stdout);
+    std::fflush(stdout);
+    int key = ReadKey();
+    // Fold A to Z only, whatever the locale.
+    if (key >= 'A' && key <= 'Z') key += 'a' - 'A';
+    return key == 'y';
+}
+
+void PauseOnError() {
+    if (!ErrorOccurred) return;
+    std::fputs("Press any key to continue...\n", stdout);
+    std::fflush(stdout);
+    ReadKey();
+}
+
+}  // namespace tidewick
