@@ -1,0 +1,140 @@
+// Speed of the link over the simulated linker: port accesses per byte of whole-block operations,
+// CPU time per port access (link plus simulator), and how long an erase that never finishes
+// takes to give up. Run the optimised build: bench_link --benchmark_counters_tabular=true
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+
+#include "cartloom/link/bus.h"
+#include "cartloom/link/flash.h"
+#include "linksim/device.h"
+#include "portio/portio.h"
+#include "tools/image_gen.h"
+
+namespace {
+
+class DeviceBackend final : public portio::PortBackend {
+  public:
+    explicit DeviceBackend(linksim::Device* device) : device_(device) {}
+    std::uint8_t Read(std::uint16_t port) override { return device_->Read(port); }
+    void Write(std::uint16_t port, std::uint8_t value) override { device_->Write(port, value); }
+
+  private:
+    linksim::Device* device_;
+};
+
+// A simulated linker at 0x378 behind PortRead/PortWrite, bound in the given mode.
+struct Bench {
+    explicit Bench(bool spp, bool erase_hang = false) {
+        imagegen::ImageSpec spec;
+        spec.size_mbit = 32;
+        image = imagegen::MakeImage(spec);
+        auto store = linksim::MakeMemoryStore(image);
+        cells = store->Data();
+        linksim::Options options;
+        options.spp = spp;
+        options.erase_hang = erase_hang;
+        device = std::make_unique<linksim::Device>(options, std::move(store));
+        previous = portio::InstallBackend(std::make_unique<DeviceBackend>(device.get()));
+        LinkState = LinkStateRecord{};
+        LinkState.DataPort = 0x378;
+        LinkState.StatusPort = 0x379;
+        LinkState.ControlPort = 0x37A;
+        LinkState.EppAddressPort = 0x37B;
+        LinkState.EppDataPort = 0x37C;
+        LinkState.SppMode = spp;
+    }
+    ~Bench() { portio::InstallBackend(std::move(previous)); }
+
+    std::uint64_t Accesses() const {
+        return device->stats().port_reads + device->stats().port_writes;
+    }
+
+    std::vector<std::uint8_t> image;
+    std::uint8_t* cells = nullptr;
+    std::unique_ptr<linksim::Device> device;
+    std::unique_ptr<portio::PortBackend> previous;
+};
+
+void Report(benchmark::State& state, const Bench& bench, std::uint64_t bytes) {
+    const auto accesses = static_cast<double>(bench.Accesses());
+    state.counters["accesses_per_byte"] = accesses / static_cast<double>(bytes);
+    // Seconds per port access, from the measured time.
+    state.counters["time_per_access"] =
+        benchmark::Counter(accesses, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+
+constexpr std::uint32_t kBlock = 0x22;  // on chip 1, above the first 64 KB
+
+void BM_ReadBlock(benchmark::State& state) {
+    Bench bench(state.range(0) != 0);
+    std::uint64_t bytes = 0;
+    for (auto _ : state) {
+        ReadBlockPages(kBlock, 128);
+        benchmark::DoNotOptimize(BlockBuffer.data());
+        bytes += kBlockBytes;
+    }
+    Report(state, bench, bytes);
+}
+
+void BM_VerifyBlock(benchmark::State& state) {
+    Bench bench(state.range(0) != 0);
+    std::memcpy(BlockBuffer.data(), bench.image.data() + kBlock * kBlockBytes, kBlockBytes);
+    std::uint64_t bytes = 0;
+    for (auto _ : state) {
+        if (VerifyBlockPages(kBlock, 128) != 0) state.SkipWithError("verify failed");
+        bytes += kBlockBytes;
+    }
+    Report(state, bench, bytes);
+}
+
+// Programs a block with no 0xFF bytes, so every byte costs a full program cycle.
+void BM_ProgramBlock(benchmark::State& state) {
+    Bench bench(state.range(0) != 0);
+    for (std::uint32_t i = 0; i < kBlockBytes; ++i) {
+        BlockBuffer[i] = static_cast<std::uint8_t>(i * 37 % 255);  // never 0xFF
+    }
+    std::uint8_t* block = bench.cells + kBlock * kBlockBytes;
+    std::uint64_t bytes = 0;
+    std::uint64_t accesses = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::memset(block, 0xFF, kBlockBytes);  // as if erased
+        std::uint64_t before = bench.Accesses();
+        state.ResumeTiming();
+        if (ProgramBlock(kBlock) != 0) state.SkipWithError("program failed");
+        accesses += bench.Accesses() - before;
+        bytes += kBlockBytes;
+    }
+    Report(state, bench, bytes);
+    state.counters["accesses_per_byte"] =
+        static_cast<double>(accesses) / static_cast<double>(bytes);
+    state.counters["time_per_access"] = benchmark::Counter(
+        static_cast<double>(accesses), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// An erase whose DQ6 never settles: the time until EraseChip gives up and returns 1.
+void BM_EraseNeverFinishes(benchmark::State& state) {
+    Bench bench(state.range(0) != 0, true);
+    SelectChip1();
+    for (auto _ : state) {
+        if (EraseChip() != 1) state.SkipWithError("erase did not time out");
+    }
+    state.counters["accesses"] = static_cast<double>(bench.Accesses());
+}
+
+BENCHMARK(BM_ReadBlock)->ArgName("spp")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VerifyBlock)->ArgName("spp")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProgramBlock)->ArgName("spp")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EraseNeverFinishes)
+    ->ArgName("spp")
+    ->Arg(0)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
