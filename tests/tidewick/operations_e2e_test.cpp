@@ -388,5 +388,44 @@ TEST_F(Operations, InfoShowsTheCartridgeHeaderAsItIs) {
     }
 }
 
+// Counted, not timed: what one more stretch of a file costs in port accesses, against the
+// link's cost rules (SetAddress 12 writes, ReadData and WriteData 2 accesses each).
+TEST_F(Operations, PortAccessesFollowTheCostRules) {
+    const Bytes image = SampleImage(0x10000);
+    WriteFile("64k.bin", image);
+    WriteFile("32k.bin", Prefix(image, 0x8000));
+    WriteFile("zero512.bin", Bytes(512, 0x00));
+    WriteFile("zero256.bin", Bytes(256, 0x00));
+    struct Case {
+        const char* name;
+        std::vector<std::string> more;
+        std::vector<std::string> less;
+        std::uint64_t difference;
+    };
+    const Case cases[] = {
+        // One address per 256 bytes, then one sequential read per byte.
+        {"verify of 32 KiB more", {"/v", "64k.bin"}, {"/v", "32k.bin"}, 0x8000 * 2 + 128 * 12},
+        // Reset of both chips (6 command cycles), one address, 52 sequential reads.
+        {"info", {"/i"}, {}, 6 * 14 + 12 + 52 * 2},
+        // Per programmed byte four command cycles and three status reads (the simulated chip
+        // is busy for two); the block's address and the one read in sequence before the
+        // first program.
+        {"write of 256 programmed bytes more",
+         {"/w", "/y", "zero512.bin"},
+         {"/w", "/y", "zero256.bin"},
+         256 * (4 * 14 + 3 * 2) + 12 + 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto accesses = [&](const std::vector<std::string>& args) {
+            MakeCart(k4MiB, image);
+            Result r = Run(args);
+            EXPECT_EQ(r.exit_code, 0) << r.out;
+            return r.Stat("port_reads") + r.Stat("port_writes");
+        };
+        EXPECT_EQ(accesses(c.more) - accesses(c.less), c.difference);
+    }
+}
+
 }  // namespace
 }  // namespace tidewick_e2e
