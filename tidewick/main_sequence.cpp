@@ -24,7 +24,7 @@ int RunTidewick(int argc, char** argv) {
             std::printf("%s\n", problem.c_str());
         } else {
             std::printf("GiveIO driver could not be opened!\n");
-            if (!hint.empty()) std::printf("(%s)\n", hint.c_str());
+            if (!hint.empty()) std::printf("%s\n", hint.c_str());
         }
         return 1;
     }
