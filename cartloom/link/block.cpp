@@ -14,6 +14,11 @@ constexpr std::uint8_t kDataRegister = 3;
 
 std::function<void()> program_pump;
 
+// The buffer holds 128 pages; a larger count must not run past it.
+std::uint32_t PagesInBuffer(std::uint8_t pages) {
+    return pages < kBlockBytes / kPageBytes ? pages : kBlockBytes / kPageBytes;
+}
+
 std::uint32_t PageAddress(std::uint32_t block, std::uint32_t page) {
     return (block << 15) | (page << 8);
 }
@@ -49,7 +54,8 @@ void SetProgramPump(std::function<void()> pump) {
 
 void ReadBlockPages(std::uint32_t block, std::uint8_t pages) {
     SelectChipForBlock(block);
-    for (std::uint32_t p = 0; p < pages; ++p) {
+    const std::uint32_t count = PagesInBuffer(pages);
+    for (std::uint32_t p = 0; p < count; ++p) {
         StartPageRead(PageAddress(block, p));
         std::uint8_t* out = BlockBuffer.data() + p * kPageBytes;
         for (std::uint32_t i = 0; i < kPageBytes; ++i) out[i] = ReadLinkerByte();
@@ -59,7 +65,8 @@ void ReadBlockPages(std::uint32_t block, std::uint8_t pages) {
 std::int32_t VerifyBlockPages(std::uint32_t block, std::uint8_t pages) {
     SelectChipForBlock(block);
     FlashReset();
-    for (std::uint32_t p = 0; p < pages; ++p) {
+    const std::uint32_t count = PagesInBuffer(pages);
+    for (std::uint32_t p = 0; p < count; ++p) {
         const std::uint32_t page_addr = PageAddress(block, p);
         StartPageRead(page_addr);
         const std::uint8_t* want = BlockBuffer.data() + p * kPageBytes;

@@ -27,9 +27,9 @@ class DeviceBackend final : public portio::PortBackend {
 // A simulated linker at 0x378 behind PortRead/PortWrite, bound in the given mode.
 struct Bench {
     explicit Bench(bool spp, bool erase_hang = false) {
-        imagegen::ImageSpec spec;
-        spec.size_mbit = 32;
-        image = imagegen::MakeImage(spec);
+        imagegen::ImageSpec shape;
+        shape.size_mbit = 32;
+        image = imagegen::MakeImage(shape);
         auto store = linksim::MakeMemoryStore(image);
         cells = store->Data();
         linksim::Options options;

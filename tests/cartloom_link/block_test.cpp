@@ -60,6 +60,19 @@ TEST_F(BlockOps, ReadOfBlock0x40ReadsChip2FromAddress0) {
     EXPECT_EQ(link.device().stats().read.high, 0x2000FFu);
 }
 
+TEST_F(BlockOps, PageCountsAbove128StayInsideTheBuffer) {
+    std::vector<std::uint8_t> cart = PatternCart();
+    testsupport::SimulatedLink link({}, linksim::MakeMemoryStore(cart));
+    link.port().set_recording(false);
+    linktest::Bind(kBase, false);
+    ReadBlockPages(0, 200);
+    EXPECT_EQ(link.device().stats().data_reads, kBlockBytes);
+    EXPECT_EQ(std::memcmp(BlockBuffer.data(), cart.data(), kBlockBytes), 0);
+    link.device().ResetStats();
+    EXPECT_EQ(VerifyBlockPages(0, 255), 0);
+    EXPECT_EQ(link.device().stats().data_reads, kBlockBytes);
+}
+
 TEST_F(BlockOps, VerifyReportsTheFirstByteThatDiffersTwice) {
     struct Case {
         const char* name;

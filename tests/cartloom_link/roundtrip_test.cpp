@@ -18,10 +18,10 @@ class RoundTrip : public linktest::LinkTest, public testing::WithParamInterface<
 
 TEST_P(RoundTrip, ImageProgrammedBlockByBlockReadsBackEqual) {
     const bool spp = GetParam();
-    imagegen::ImageSpec spec;
-    spec.size_mbit = 32;
-    spec.seed = 7;
-    const std::vector<std::uint8_t> image = imagegen::MakeImage(spec);
+    imagegen::ImageSpec shape;
+    shape.size_mbit = 32;
+    shape.seed = 7;
+    const std::vector<std::uint8_t> image = imagegen::MakeImage(shape);
     ASSERT_EQ(image.size(), linksim::kMaxCartBytes);
     {
         linksim::Options options;
