@@ -131,6 +131,7 @@ BENCHMARK(BM_ProgramBlock)->ArgName("spp")->Arg(0)->Arg(1)->Unit(benchmark::kMil
 BENCHMARK(BM_EraseNeverFinishes)
     ->ArgName("spp")
     ->Arg(0)
+    ->Arg(1)
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();
