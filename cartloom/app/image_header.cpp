@@ -1,0 +1,84 @@
+#include "cartloom/app/image_header.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "cartloom/app/operation_state.h"
+#include "cartloom/link/bus.h"
+#include "cartloom/link/detect.h"
+#include "cartloom/link/flash.h"
+
+QString CartTitle;
+QString CartCaption;
+std::uint32_t DataBlocks = 0;
+
+namespace {
+
+constexpr std::size_t kMarkerBytes = 28;
+constexpr std::size_t kColourOffset = 0x23;
+constexpr std::size_t kTitleOffset = 0x24;
+constexpr std::size_t kCartTitleBytes = 13;  // runs into the byte after the 12-byte field
+constexpr std::size_t kFileTitleBytes = 12;
+constexpr std::uint8_t kColourGame = 0x10;
+constexpr const char* kMarkerWords[] = {"COPYRIGHT", "SNK", "LICENSED", "CORPORATION"};
+
+// A probe succeeds when the block is erased or starts another game: the game ends before it.
+bool ProbeBlock(std::uint32_t block) {
+    ReadBlockPages(block, 128);
+    return ClassifyHeader() != HeaderNone;
+}
+
+}  // namespace
+
+int ClassifyHeader(std::size_t length) {
+    length = std::min<std::size_t>(length, BlockBuffer.size());
+    if (std::all_of(BlockBuffer.begin(), BlockBuffer.begin() + static_cast<std::ptrdiff_t>(length),
+                    [](std::uint8_t b) { return b == 0xFF; })) {
+        return HeaderBlank;
+    }
+    char text[kMarkerBytes + 1] = {};
+    std::memcpy(text, BlockBuffer.data(), kMarkerBytes);
+    for (const char* word : kMarkerWords) {
+        if (std::strstr(text, word) != nullptr) return HeaderMarker;
+    }
+    return HeaderNone;
+}
+
+void DecodeCartHeader() {
+    CartCaption = BlockBuffer[kColourOffset] == kColourGame ? QStringLiteral("color \"")
+                                                            : QStringLiteral("bw \"");
+    char title[kCartTitleBytes + 1] = {};
+    std::memcpy(title, BlockBuffer.data() + kTitleOffset, kCartTitleBytes);
+    CartTitle = QString::fromLatin1(title);  // up to the first 0 byte
+    CartCaption += CartTitle + QLatin1Char('"');
+}
+
+std::uint32_t ReadCartHeader() {
+    SelectChip1();
+    ReadBlockPages(0, 1);
+    DecodeCartHeader();
+    if (ClassifyHeader() != HeaderMarker) {
+        LogLine("No NGPC Cart found!!!");
+        return 0;
+    }
+    DataBlocks = CartSize / kBlockBytes;
+    if (DataBlocks == 0) return 0;
+    if (DataBlocks >= 16 && ProbeBlock(16)) {
+        DataBlocks = 16;
+    } else if (DataBlocks >= 32 && ProbeBlock(32)) {
+        DataBlocks = 32;
+    } else if (DataBlocks > 64 && ProbeBlock(64)) {
+        DataBlocks = 64;
+    }
+    return DataBlocks;
+}
+
+void ShowFileHeader() {
+    QString name = QStringLiteral("Game Name : ");
+    for (std::size_t i = 0; i < kFileTitleBytes; ++i) {
+        const std::uint8_t b = BlockBuffer[kTitleOffset + i];
+        if (b != 0) name += QChar(b);  // a 0 byte adds nothing; the rest is still shown
+    }
+    LogLine(name);
+    LogLine(BlockBuffer[kColourOffset] == kColourGame ? "Version : Color" : "Version : B/W");
+}

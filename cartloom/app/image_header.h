@@ -1,0 +1,31 @@
+// The header at the start of every game image and at cartridge address 0: the marker text,
+// start-up address, ID codes, colour mode and title. All tests here work on BlockBuffer.
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr int HeaderNone = 0;
+inline constexpr int HeaderMarker = 1;
+inline constexpr int HeaderBlank = 2;
+
+// What the last cartridge header read found.
+extern QString CartTitle;         // at most 13 characters, up to the first 0 byte
+extern QString CartCaption;       // color "TITLE" or bw "TITLE"
+extern std::uint32_t DataBlocks;  // 32 KB blocks the game occupies, or 0 when unknown
+
+// Blank when the first `length` bytes of BlockBuffer are all 0xFF, marker when its first 28
+// bytes (up to a 0 byte) hold one of the marker words, none otherwise. `length` is the whole
+// buffer unless the caller knows that only part of it was just filled.
+int ClassifyHeader(std::size_t length = 0x8000);
+
+// Sets CartTitle and CartCaption from BlockBuffer.
+void DecodeCartHeader();
+
+// Reads the cartridge's header and probes how many blocks the game occupies. Returns DataBlocks,
+// or 0 when no game header was found (logged) or no cartridge size is known.
+std::uint32_t ReadCartHeader();
+
+// Logs the game name and the colour mode of the image whose first bytes are in BlockBuffer.
+void ShowFileHeader();

@@ -1,0 +1,92 @@
+// The poll tick, Stop and Exit.
+#include <QLabel>
+#include <QTimer>
+#include <QToolButton>
+#include <cstdlib>
+
+#include "cartloom/app/form1.h"
+#include "cartloom/app/operation_state.h"
+#include "cartloom/link/detect.h"
+#include "cartloom/link/link.h"
+
+namespace {
+
+constexpr int kBusyIntervalMs = 1000;
+constexpr int kIdleIntervalMs = 500;
+constexpr std::uint8_t kNoCart = 0x00;
+constexpr std::uint8_t kCart16M = 0x10;
+
+// Changing a running timer's interval restarts it, so only a real change is made.
+void SetTimerInterval(int ms) {
+    if (Form1->Timer1->interval() != ms) Form1->Timer1->setInterval(ms);
+}
+
+void SetCartButtons(bool enabled) {
+    for (QToolButton* b : {Form1->Write, Form1->Verify, Form1->Info, Form1->Backup, Form1->Erase,
+                           Form1->SaveData, Form1->RestoreData}) {
+        b->setEnabled(enabled);
+    }
+}
+
+void BusyTick() {
+    SetTimerInterval(kBusyIntervalMs);
+    ++ElapsedSeconds;
+    Form1->Label3->setText(QStringLiteral("%1 Sec").arg(ElapsedSeconds));
+    PumpMessages();
+}
+
+void IdleTick() {
+    SetTimerInterval(kIdleIntervalMs);
+    ElapsedSeconds = 0;
+    Form1->Label3->clear();
+    if (FindLink()) {
+        Form1->LED_RED->hide();
+        Form1->LED_REDX->hide();
+        const std::uint8_t cart = DetectCart();
+        if (cart != kNoCart) {
+            SetCartButtons(true);
+            Form1->Exit->setEnabled(true);
+            Form1->Stop->setEnabled(false);
+            Form1->Label2->clear();
+            Form1->LED_GRN->show();
+            Form1->LED_GRNX->hide();
+            Form1->fsize->setText(cart == kCart16M ? QStringLiteral("16M") : QStringLiteral("32M"));
+        } else {
+            Form1->fsize->clear();
+            Form1->LED_GRN->setVisible(BlinkPhase);
+            Form1->LED_GRNX->setVisible(!BlinkPhase);
+            BlinkPhase = !BlinkPhase;
+        }
+    } else {
+        SetCartButtons(false);
+        Form1->Exit->setEnabled(true);
+        Form1->Stop->setEnabled(false);
+        Form1->LED_GRN->hide();
+        Form1->LED_GRNX->hide();
+        Form1->LED_RED->setVisible(BlinkPhase);
+        Form1->LED_REDX->setVisible(!BlinkPhase);
+        BlinkPhase = !BlinkPhase;
+    }
+    PumpMessages();
+}
+
+}  // namespace
+
+void TForm1::Timer1Timer() {
+    if (Busy) {
+        BusyTick();
+    } else {
+        IdleTick();
+    }
+}
+
+void TForm1::StopClick() {
+    StopRequested = true;
+}
+
+void TForm1::ExitClick() {
+    EndOperation();
+    StopPolling();
+    // At once, without closing the window; the port backend is closed by its own exit handler.
+    std::exit(0);
+}
