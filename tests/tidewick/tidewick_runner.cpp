@@ -108,19 +108,8 @@ void TidewickRun::MakeCart(std::uint32_t size, const Bytes& contents) const {
     WriteFile("cart.bin", cart);
 }
 
-Result TidewickRun::Run(const std::vector<std::string>& args, const std::string& input,
-                        const Env& env) {
-    Result result;
-    const std::string in_path = Path(".stdin");
-    const std::string out_path = Path(".stdout");
-    const std::string err_path = Path(".stderr");
-    const std::string stats_path = Path(".stats");
-    {
-        std::ofstream in(in_path, std::ios::binary | std::ios::trunc);
-        in << input;
-    }
-    std::remove(stats_path.c_str());
-
+pid_t TidewickRun::Start(const std::vector<std::string>& args, const Env& env, int in_fd,
+                         int out_fd, int err_fd) {
     std::vector<std::string> env_strings;
     for (char** e = environ; *e != nullptr; ++e) {
         std::string entry = *e;
@@ -134,7 +123,7 @@ Result TidewickRun::Run(const std::vector<std::string>& args, const std::string&
         env_strings.push_back("LINKSIM=cart.bin");
         std::string opts = env.linksim_opts;
         if (!opts.empty()) opts += ",";
-        env_strings.push_back("LINKSIM_OPTS=" + opts + "stats=" + stats_path);
+        env_strings.push_back("LINKSIM_OPTS=" + opts + "stats=" + Path(".stats"));
     }
     if (env.twkport) env_strings.push_back("TWKPORT=" + *env.twkport);
 
@@ -149,25 +138,49 @@ Result TidewickRun::Run(const std::vector<std::string>& args, const std::string&
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, in_path.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+    posix_spawn_file_actions_adddup2(&actions, in_fd, 0);
+    posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+    posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
     posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
     pid_t pid = 0;
     int rc = posix_spawn(&pid, TIDEWICK_BINARY, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     EXPECT_EQ(rc, 0) << "spawn " << TIDEWICK_BINARY;
-    if (rc != 0) return result;
+    return rc == 0 ? pid : -1;
+}
+
+int TidewickRun::Wait(pid_t pid) {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
     }
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+Result TidewickRun::Run(const std::vector<std::string>& args, const std::string& input,
+                        const Env& env) {
+    Result result;
+    const std::string in_path = Path(".stdin");
+    const std::string out_path = Path(".stdout");
+    const std::string err_path = Path(".stderr");
+    {
+        std::ofstream in(in_path, std::ios::binary | std::ios::trunc);
+        in << input;
+    }
+    std::remove(Path(".stats").c_str());
+
+    int in_fd = open(in_path.c_str(), O_RDONLY | O_CLOEXEC);
+    int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    pid_t pid = Start(args, env, in_fd, out_fd, err_fd);
+    close(in_fd);
+    close(out_fd);
+    close(err_fd);
+    if (pid < 0) return result;
+    result.exit_code = Wait(pid);
     result.out = Slurp(out_path);
     result.err = Slurp(err_path);
 
-    std::istringstream stats(Slurp(stats_path));
+    std::istringstream stats(Slurp(Path(".stats")));
     for (std::string line; std::getline(stats, line);) {
         std::size_t eq = line.find('=');
         if (eq == std::string::npos) continue;

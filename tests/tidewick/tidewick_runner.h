@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <map>
@@ -55,6 +56,12 @@ class TidewickRun : public ::testing::Test {
 
     Result Run(const std::vector<std::string>& args, const std::string& input = "",
                const Env& env = {});
+    // Starts tidewick in the scratch folder with the given descriptors as its standard input,
+    // output and error; -1 when it could not be started.
+    pid_t Start(const std::vector<std::string>& args, const Env& env, int in_fd, int out_fd,
+                int err_fd);
+    // Its exit code, or 128 + the signal that ended it.
+    static int Wait(pid_t pid);
 
     std::string Path(const std::string& name) const { return dir_ + "/" + name; }
     void WriteFile(const std::string& name, const Bytes& bytes) const;
