@@ -53,6 +53,8 @@ int ReadKey() {
     sigemptyset(&restore.sa_mask);
     for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
         sigaction(kEndingSignals[i], &restore, &previous[i]);
+        // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+        if (previous[i].sa_handler == SIG_IGN) sigaction(kEndingSignals[i], &previous[i], nullptr);
     }
 
     termios raw = g_saved;
