@@ -1,9 +1,9 @@
 // The console link's port cycles and bounded waits, checked against a recording port in front
 // of the simulated linker: what a whole-program run cannot see.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -199,8 +199,8 @@ TEST_F(LinkTest, FlashFileReportsAHungEraseAndFails) {
     testsupport::SimulatedLink link(hang);
     link.port().set_recording(false);
     tidewick::EraseReadLimit = 5000;
-    std::string path =
-        ::testing::TempDir() + "tidewick_hung_erase_" + std::to_string(getpid()) + ".ngp";
+    std::string path = ::testing::TempDir() + "tidewick_hung_erase_" +
+                       std::to_string(std::random_device{}()) + ".ngp";
     std::FILE* f = std::fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::fputs("COPYRIGHT BY SNK CORPORATION", f);
