@@ -134,8 +134,8 @@ int main(int argc, char** argv) {
         std::printf("PumpMessages with nothing waiting: %.2f us\n", pump_us);
     }
     if (!s.screenshot.isEmpty()) {
-        form.activateWindow();
-        QApplication::processEvents();
+        // As a user sees it a moment later: the next idle tick has cleared the seconds.
+        WaitFor([&] { return form.Label3->text().isEmpty(); }, 2000);
         if (!form.grab().save(s.screenshot)) {
             std::fprintf(stderr, "cannot save %s\n", qPrintable(s.screenshot));
             return 1;
