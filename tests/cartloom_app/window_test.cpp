@@ -337,6 +337,10 @@ class WindowTest : public QObject {
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("CARTLOOM_TEST_CHILD"), scenario);
+        // Ending at once skips the toolkit's own clean-up, whose font library then looks
+        // leaked to a leak checker; the exit status is what counts here.
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(), QStringList{});
         QVERIFY(child.waitForFinished(60000));
