@@ -294,8 +294,8 @@ void InfoEraseBackupTest::dumpFileName_data() {
                                          << "A_B";
     QTest::newRow("reserved characters") << "W:\\X*Y?<Z>|\""
                                          << "W__X_Y__Z___";
-    QTest::newRow("control characters")
-        << QString("T\tU") + QChar(0x7F) + QChar(0x85) + "V" << "T_U__V";
+    QTest::newRow("control characters") << QString("T\tU") + QChar(0x7F) + QChar(0x85) + "V"
+                                        << "T_U__V";
     QTest::newRow("padding") << "  PADDED   "
                              << "PADDED";
     QTest::newRow("parent folder") << ".."
