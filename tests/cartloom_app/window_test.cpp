@@ -247,6 +247,20 @@ class WindowTest : public QObject {
         QCOMPARE(CartSize, 0x400000u);  // the last size seen is kept
     }
 
+    void linkerPluggedInLaterEnablesTheButtons() {
+        WindowRig rig(WindowRig::Blank(0x400000), "nolinker");
+        TForm1& f = rig.form();
+        rig.Tick();
+        QVERIFY(AllEnabled(CartButtons(f), false));
+        {
+            testsupport::SimulatedLink plugged;  // a linker with a blank 32 Mbit cartridge
+            rig.Tick();
+            QCOMPARE(Led(f), QStringLiteral("GRN"));
+            QCOMPARE(f.fsize->text(), QStringLiteral("32M"));
+            QVERIFY(AllEnabled(CartButtons(f), true));
+        }
+    }
+
     void busyTickCountsSecondsWithoutTouchingThePort() {
         WindowRig rig;
         TForm1& f = rig.form();

@@ -79,6 +79,7 @@ class WriteVerifyTest : public QObject {
         QTest::addColumn<int>("chipErases");
         QTest::newRow("32M cartridge") << k32M << 0x80000 << 2;
         QTest::newRow("16M cartridge: chip 2 is not erased") << k16M << 0x40000 << 1;
+        QTest::newRow("one block on chip 2") << k32M << k16M + 0x8000 << 2;
     }
     void writeLogsEveryStepAndLeavesTheImage() {
         QFETCH(int, cartBytes);
