@@ -83,7 +83,8 @@ void WindowRig::Tick(int ticks) {
     for (int i = 0; i < ticks; ++i) form_->Timer1Timer();
 }
 
-bool WindowRig::ClickAndChoose(QToolButton* button, const QString& path) {
+bool WindowRig::ClickAndChoose(QToolButton* button, const QString& path,
+                               const std::function<void()>& chosen) {
     bool shown = false;
     QObject guard;  // pending answers die with it when the click returns without a dialog
     // Answers the dialog from inside its own event loop, once it is up.
@@ -99,6 +100,7 @@ bool WindowRig::ClickAndChoose(QToolButton* button, const QString& path) {
         } else {
             dialog->selectFile(path);
             QMetaObject::invokeMethod(dialog, "accept");
+            if (chosen) chosen();
         }
     };
     QTimer::singleShot(0, &guard, answer);

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -43,8 +44,10 @@ class WindowRig {
     void Tick(int ticks = 1);
 
     // Clicks `button` and answers the file dialog it opens with `path` (cancels it when the
-    // path is empty). Returns false when no file dialog came up.
-    bool ClickAndChoose(QToolButton* button, const QString& path);
+    // path is empty). `chosen` runs right after the dialog accepted the file. Returns false when
+    // no file dialog came up.
+    bool ClickAndChoose(QToolButton* button, const QString& path,
+                        const std::function<void()>& chosen = {});
 
   private:
     QTemporaryDir dir_;

@@ -1,5 +1,6 @@
 // Write and Verify through the real buttons and the real file dialog, against a simulated
 // cartridge file: the log, the progress bar, what lands on the cartridge, and every refusal.
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -173,6 +174,37 @@ class WriteVerifyTest : public QObject {
         QCOMPARE(rig.device().stats().chip_erases, std::uint64_t{0});
         QCOMPARE(rig.device().stats().program_commands, std::uint64_t{0});
         QVERIFY(rig.Cart() == old);
+        ExpectIdle(f);
+    }
+
+    void fileGoneBeforeItIsOpened() {
+        const QByteArray old(k32M, 'z');
+        WindowRig rig(old);
+        TForm1& f = rig.form();
+        rig.Tick();
+        const QString path = rig.AddFile("game.ngp", MakeImage(0x8000));
+        QVERIFY(rig.ClickAndChoose(f.Write, path, [&] { QFile::remove(path); }));
+        COMPARE_LINES(rig.LogFrom(1), QStringList{"File Open Error!!!"});
+        QVERIFY(rig.Cart() == old);
+        ExpectIdle(f);
+    }
+
+    // The write completes but the file cannot be opened again: no verify pass follows.
+    void fileGoneBeforeTheVerifyPass() {
+        WindowRig rig;
+        TForm1& f = rig.form();
+        rig.Tick();
+        const QByteArray image = MakeImage(0x10000);
+        const QString path = rig.AddFile("game.ngp", image);
+        connect(f.Memo1, &QPlainTextEdit::textChanged, [&] {
+            if (rig.Log().last() == "File Transfer Completed") QFile::remove(path);
+        });
+        QVERIFY(rig.ClickAndChoose(f.Write, path));
+        COMPARE_LINES(rig.LogFrom(1), HeaderLines(0x10000)
+                                          << kProcessTime << "File Transfer Completed"
+                                          << "File Open Error!!!"
+                                          << "");
+        QVERIFY(rig.Cart() == Written(image, k32M));
         ExpectIdle(f);
     }
 
