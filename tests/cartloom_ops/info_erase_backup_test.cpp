@@ -112,7 +112,7 @@ void InfoEraseBackupTest::erase() {
     DialogScript script;
     script.Then(confirm ? PressEnter() : PressEscape());
     bench.form().Erase->click();
-    QVERIFY(script.Done());
+    QVERIFY_SCRIPT(script);
     QCOMPARE(bench.LogSince(), log);
     QCOMPARE(bench.stats().chip_erases, std::uint64_t(chip_erases));
     QCOMPARE(bench.stats().program_commands, 0u);
@@ -172,7 +172,7 @@ void InfoEraseBackupTest::backup() {
     });
     script.Then(PickFile(path, &proposed));
     bench.form().Backup->click();
-    QVERIFY(script.Done());
+    QVERIFY_SCRIPT(script);
     QCOMPARE(seen, preselected);
     QCOMPARE(proposed, proposed_name);
     QCOMPARE(BackupDataSizeDialog->GameName->text().left(9), QStringLiteral("GameName="));
@@ -210,7 +210,7 @@ void InfoEraseBackupTest::backupCancelled() {
     if (!in_size_dialog) script.Then(PressEnter());
     script.Then(PressEscape());
     bench.form().Backup->click();
-    QVERIFY(script.Done());
+    QVERIFY_SCRIPT(script);
     QStringList log;
     if (!in_size_dialog) log << "16M " + Caption(true, "SAMPLE GAME");
     log << "Backup Cancel!!!"
@@ -237,7 +237,7 @@ void InfoEraseBackupTest::stopWhileBlock5IsRead() {
     script.Then(PressEnter());
     script.Then(PickFile(path));
     bench.form().Backup->click();
-    QVERIFY(script.Done());
+    QVERIFY_SCRIPT(script);
     QVERIFY(clicked);
     const Bytes file = ReadFile(path);
     QCOMPARE(file.size(), std::size_t{6} * kBlock);
@@ -259,7 +259,7 @@ void InfoEraseBackupTest::fileThatCannotBeCreated() {
     script.Then(PressEnter());
     script.Then(PickFile(path));
     bench.form().Backup->click();
-    QVERIFY(script.Done());
+    QVERIFY_SCRIPT(script);
     QCOMPARE(bench.LogSince(),
              (QStringList{"16M " + Caption(true, "SAMPLE GAME"), "File Name : " + path,
                           "File Open Error!!!", "Backup Cancel!!!", ""}));
@@ -276,7 +276,7 @@ void InfoEraseBackupTest::fullDisk() {
     script.Then(PickFile("/dev/full"));
     script.Then(AnswerYes());  // it exists: the dialog asks before replacing it
     bench.form().Backup->click();
-    QVERIFY(script.Done());
+    QVERIFY_SCRIPT(script);
     const QStringList log = bench.LogSince();
     QCOMPARE(log, (QStringList{"16M " + Caption(true, "SAMPLE GAME"), "File Name : /dev/full",
                                "16Mbits file saving...", "File Save Abort!!!", ""}));

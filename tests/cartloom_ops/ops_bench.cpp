@@ -113,22 +113,29 @@ void DialogScript::Then(std::function<void(QWidget*)> action) {
     actions_.push_back(std::move(action));
 }
 
+QString DialogScript::Why() const {
+    return QStringLiteral("%1 actions left; unexpected: %2")
+        .arg(actions_.size())
+        .arg(unexpected.join(QStringLiteral(", ")));
+}
+
 void DialogScript::Poll() {
+    // A dialog acted on is closing until it is seen hidden; meanwhile it may be the active one
+    // again, for instance after the overwrite prompt it opened has been answered.
+    std::erase_if(acting_,
+                  [](const Acting& a) { return a.dialog.isNull() || !a.dialog->isVisible(); });
     QWidget* dialog = QApplication::activeModalWidget();
-    if (dialog == nullptr || !dialog->isVisible()) {
-        last_ = nullptr;
-        return;
-    }
-    if (dialog == last_) {
-        // Acted on already and waiting for it to close; one that stays means the action did
-        // not take, and the test would hang.
-        if (since_action_.elapsed() < 3000) return;
+    if (dialog == nullptr || !dialog->isVisible()) return;
+    for (const Acting& a : acting_) {
+        if (a.dialog != dialog) continue;
+        // One that stays open means the action did not take, and the test would hang.
+        if (a.since.elapsed() < 3000) return;
         unexpected << "still open: " + dialog->windowTitle();
         dialog->close();
         return;
     }
-    last_ = dialog;
-    since_action_.start();
+    acting_.push_back({dialog, {}});
+    acting_.back().since.start();
     if (actions_.empty()) {
         unexpected << dialog->windowTitle();
         QTest::keyClick(dialog, Qt::Key_Escape);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -44,13 +45,18 @@ class DialogScript {
     void Then(std::function<void(QWidget* dialog)> action);
     // Every action ran and every dialog closed as it should.
     bool Done() const { return actions_.empty() && unexpected.isEmpty(); }
+    // Why Done is false.
+    QString Why() const;
     QStringList unexpected;  // titles of dialogs that appeared with nothing queued
 
   private:
     void Poll();
     std::deque<std::function<void(QWidget*)>> actions_;
-    QWidget* last_ = nullptr;
-    QElapsedTimer since_action_;
+    struct Acting {
+        QPointer<QWidget> dialog;
+        QElapsedTimer since;
+    };
+    std::vector<Acting> acting_;
     QTimer* timer_;
 };
 
@@ -116,3 +122,5 @@ Bytes Slice(const Bytes& bytes, std::uint32_t first, std::uint32_t count);
 long FirstChangeOutside(const Bytes& a, const Bytes& b, std::uint32_t first, std::uint32_t last);
 
 }  // namespace opstest
+
+#define QVERIFY_SCRIPT(script) QVERIFY2((script).Done(), qPrintable((script).Why()))

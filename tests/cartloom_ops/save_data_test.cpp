@@ -70,7 +70,7 @@ void SaveDataTest::save() {
     script.Then(ChooseItem(item));
     script.Then(PickFile(path, &proposed));
     bench.form().SaveData->click();
-    QVERIFY(script.Done());
+    QVERIFY_SCRIPT(script);
     QCOMPARE(SaveDataSizeDialog->GameName->text(), "GameName=" + title);
     QCOMPARE(proposed, proposed_name);
     QCOMPARE(SaveBlocks, 1u << item);
@@ -97,7 +97,7 @@ void SaveDataTest::sizeChoiceSurvivesCancel() {
     script.Then(ChooseItem(1));
     script.Then(PickFile(bench.Path("save.bin")));
     bench.form().SaveData->click();
-    QVERIFY(script.Done());
+    QVERIFY_SCRIPT(script);
     bench.Mark();
     int seen = -1;
     script.Then([&](QWidget* dialog) {
@@ -105,7 +105,7 @@ void SaveDataTest::sizeChoiceSurvivesCancel() {
         PressEscape()(dialog);
     });
     bench.form().SaveData->click();
-    QVERIFY(script.Done());
+    QVERIFY_SCRIPT(script);
     QCOMPARE(seen, 1);
     QCOMPARE(bench.LogSince(), (QStringList{"Save Data Cancel", ""}));
     QCOMPARE(bench.BytesRead(), std::uint64_t{256 + 2 * kBlock});  // the first header read only
@@ -161,7 +161,7 @@ void SaveDataTest::restore() {
     DialogScript script;
     script.Then(PickFile(path));
     bench.form().RestoreData->click();
-    QVERIFY(script.Done());
+    QVERIFY_SCRIPT(script);
 
     const std::uint32_t start = std::uint32_t(area_start);
     const std::uint32_t last = start + std::uint32_t(file_bytes) - 1;
@@ -216,7 +216,7 @@ void SaveDataTest::restoreRefused() {
         script.Then(PickFile(bench.WriteFile("save.bin", Pattern(std::size_t(file_bytes), 3))));
     }
     bench.form().RestoreData->click();
-    QVERIFY(script.Done());
+    QVERIFY_SCRIPT(script);
     QCOMPARE(bench.LogSince(), log);
     QCOMPARE(bench.stats().sector_erases + bench.stats().chip_erases, 0u);
     QCOMPARE(bench.stats().program_commands, 0u);
@@ -231,7 +231,7 @@ void SaveDataTest::eraseTimeOut() {
     DialogScript script;
     script.Then(PickFile(bench.WriteFile("save.bin", Pattern(0x10000, 5))));
     bench.form().RestoreData->click();
-    QVERIFY(script.Done());
+    QVERIFY_SCRIPT(script);
     QCOMPARE(bench.LogSince(), (QStringList{"File size = 65536", "Erase Data Error!!!", ""}));
     QCOMPARE(bench.stats().sector_erases, 1u);  // the first time-out ends the erase
     QCOMPARE(bench.stats().program_commands, 0u);
