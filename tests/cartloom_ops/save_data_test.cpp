@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 
 #include "cartloom/app/dialogs.h"
 #include "cartloom/app/form1.h"
@@ -25,6 +26,7 @@ class SaveDataTest : public QObject {
     void saveWithoutHeader();
     void restore_data();
     void restore();
+    void restoreProgramError();
     void restoreRefused_data();
     void restoreRefused();
     void eraseTimeOut();
@@ -158,10 +160,17 @@ void SaveDataTest::restore() {
     Bench bench(cart);
     const Bytes save = Pattern(std::size_t(file_bytes), 7);
     const QString path = bench.WriteFile("save.bin", save);
+    QStringList captions;  // Label2 while the cartridge is worked on
+    bench.on_port_read = [&] {
+        const QString now = bench.form().Label2->text();
+        if (!now.isEmpty() && (captions.isEmpty() || captions.last() != now)) captions << now;
+    };
     DialogScript script;
     script.Then(PickFile(path));
     bench.form().RestoreData->click();
     QVERIFY_SCRIPT(script);
+    QCOMPARE(captions,
+             (QStringList{"Erase Save Data Area...", "Save Data Writing...", "File Verifying..."}));
 
     const std::uint32_t start = std::uint32_t(area_start);
     const std::uint32_t last = start + std::uint32_t(file_bytes) - 1;
@@ -183,6 +192,28 @@ void SaveDataTest::restore() {
     QCOMPARE(DataBlocks, (start + std::uint32_t(file_bytes)) / kBlock);
     QCOMPARE(ImageFile, nullptr);
     bench.Report(QTest::currentDataTag());
+}
+
+void SaveDataTest::restoreProgramError() {
+    const Bytes save = Pattern(0x10000, 9);
+    const auto first_programmed =
+        std::find_if(save.begin(), save.end(), [](std::uint8_t b) { return b != 0xFF; });
+    const std::uint32_t stuck = 0x70000 + std::uint32_t(first_programmed - save.begin());
+    const Bytes cart = MakeCart(k16Mbit, 4);
+    Bench bench(cart, QStringLiteral("stuck=%1").arg(stuck, 0, 16).toStdString());
+    DialogScript script;
+    script.Then(PickFile(bench.WriteFile("save.bin", save)));
+    bench.form().RestoreData->click();
+    QVERIFY_SCRIPT(script);
+    // The write stops at the first block; the verify still runs and finds it.
+    QCOMPARE(bench.LogSince(),
+             (QStringList{"File size = 65536", "Write Cart error at 0", "Save Data Write Abort!!!",
+                          "File size = 65536", "Verify Cart error at 0", "File Verify Abort!!!", "",
+                          ""}));
+    QVERIFY(bench.stats().program_failures > 0);
+    QVERIFY(bench.stats().programmed.high <= stuck);
+    QCOMPARE(FirstChangeOutside(cart, bench.Cart(), 0x70000, 0x7FFFF), -1L);
+    QCOMPARE(ImageFile, nullptr);
 }
 
 void SaveDataTest::restoreRefused_data() {
