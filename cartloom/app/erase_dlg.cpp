@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
+#include <algorithm>
 
 #include "cartloom/app/dialogs.h"
 
@@ -22,6 +23,9 @@ TErase_Dlg::TErase_Dlg(QWidget* parent) : QDialog(parent) {
     QPalette palette = Label1->palette();
     palette.setColor(QPalette::WindowText, Qt::red);
     Label1->setPalette(palette);
+    // Where the design font is missing a wider one stands in: the label grows to show the
+    // whole question, as an autosized label does.
+    Label1->resize(std::max(163, Label1->sizeHint().width()), 29);
 
     OKBtn = MakeOkButton(this, 34, 140);
     CancelBtn = MakeCancelButton(this, 147, 140);
