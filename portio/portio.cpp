@@ -1,5 +1,6 @@
 #include "portio/portio.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -23,6 +24,11 @@ class AbsentPort final : public PortBackend {
     void Write(std::uint16_t, std::uint8_t) override {}
 };
 
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
 class SimulatedPort final : public PortBackend {
   public:
     explicit SimulatedPort(std::unique_ptr<linksim::Device> device) : device_(std::move(device)) {}
@@ -33,51 +39,35 @@ class SimulatedPort final : public PortBackend {
     std::unique_ptr<linksim::Device> device_;
 };
 
-AccessResult Choose(std::span<const std::uint16_t> bases) {
-    AccessResult result;
-    const char* sim = std::getenv("LINKSIM");
-    if (sim != nullptr && *sim != '\0') {
-        const char* opts = std::getenv("LINKSIM_OPTS");
-        std::string error;
-        auto device = linksim::OpenDevice(sim, opts != nullptr ? opts : "", &error);
-        if (!device) {
-            result.kind = BackendKind::Absent;
-            result.usable = false;
-            result.message = error;
-            g_backend = MakeAbsentPort();
-            return result;
-        }
-        g_backend = std::make_unique<SimulatedPort>(std::move(device));
-        result.kind = BackendKind::Simulated;
-        return result;
-    }
-    std::string why;
-    if (auto device = TryDeviceAccess(bases, &why)) {
-        g_backend = std::move(device);
-        result.kind = BackendKind::Ppdev;
-        return result;
-    }
-    if (auto direct = TryDirectAccess(bases, &why)) {
-        g_backend = std::move(direct);
-        result.kind = BackendKind::Direct;
-        return result;
-    }
-    g_backend = MakeAbsentPort();
-    result.kind = BackendKind::Absent;
-    result.message = why;
-    return result;
-}
-
 }  // namespace
 
 std::unique_ptr<PortBackend> MakeAbsentPort() {
     return std::make_unique<AbsentPort>();
 }
 
+std::unique_ptr<PortBackend> MakeSimulatedPort(const std::string& file, const std::string& options,
+                                               std::string* error) {
+    auto device = linksim::OpenDevice(file, options, error);
+    if (!device) return nullptr;
+    return std::make_unique<SimulatedPort>(std::move(device));
+}
+
 AccessResult OpenPortAccess(std::span<const std::uint16_t> bases) {
     if (!g_opened) {
         g_opened = true;
-        g_result = Choose(bases);
+        ChoiceInputs inputs;
+        inputs.linksim = Environment("LINKSIM");
+        inputs.linksim_opts = Environment("LINKSIM_OPTS");
+        inputs.forced = Environment("PORTIO");
+        Choice choice = ChooseBackend(bases, inputs);
+        if (!choice.privileges_dropped) {
+            // Going on would hand the user's files and arguments to a privileged process.
+            std::fprintf(stderr, "%s\n", choice.result.message.c_str());
+            std::fflush(stdout);
+            std::_Exit(1);
+        }
+        g_backend = std::move(choice.backend);
+        g_result = choice.result;
         g_kind = g_result.kind;
     }
     return g_result;

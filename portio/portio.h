@@ -37,9 +37,20 @@ struct AccessResult {
 };
 
 // Chooses the backend for a program that will use the port bases in `bases` (each base + 0 to
-// base + 4): the simulated linker when LINKSIM is set, else direct I/O when the process may do
-// it, else the absent port. Later calls return the first result and change nothing.
+// base + 4): the simulated linker when LINKSIM is set, else the kernel's parallel-port device
+// (Linux) when one has such a base and can be opened, else direct I/O when the process may do
+// it, else the absent port. PORTIO=ppdev, direct or absent forces one of the last three; when
+// the forced one cannot be had, or PORTIO names none of them, `usable` is false. Privileges
+// beyond the real user's are given up (DropPrivileges) before this returns, and before the
+// simulator's file is opened; if they cannot be, the program stops with a message on stderr.
+// Later calls return the first result and change nothing.
 AccessResult OpenPortAccess(std::span<const std::uint16_t> bases);
+
+// Gives up for good whatever the process holds beyond its real user: the effective and saved
+// user and group ids of a setuid or setgid start, and capabilities a non-root user got from the
+// file (setcap). Checks that they cannot be taken back. True when nothing is left (or nothing
+// was held); false with the reason otherwise.
+bool DropPrivileges(std::string* why);
 
 // The backend in use, or Absent before OpenPortAccess.
 BackendKind CurrentBackend();

@@ -1,0 +1,232 @@
+// Port access through the kernel's parallel-port device. Every PortRead/PortWrite becomes exactly
+// one ioctl, read() or write() on the claimed device, in the order the caller made them; the only
+// extra call is PPSETMODE, and only when an EPP cycle needs the other of the two EPP modes
+// (address or data) than the last one.
+#include "portio/ppdev_linux.h"
+
+#include <fcntl.h>
+#include <linux/parport.h>
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "portio/backends.h"
+
+namespace portio {
+namespace ppdev {
+namespace {
+
+constexpr unsigned kPortsPerBase = 5;
+
+// How each register of a base is reached through the device, by offset from the base.
+//
+// The kernel's PC-style port driver (parport_pc) takes and gives the control and status
+// registers as the chip holds them: PPWCONTROL writes the byte to the control register and
+// PPRSTATUS returns the status register, both with the chip's own line inversions (nStrobe,
+// nAutoFd, nSelectIn, Busy) in place. Our callers use the same register values, so nothing is
+// flipped here; the `invert` column says so once. PPWCONTROL takes only the four line bits: the
+// direction and interrupt bits need their own ioctls, and the link never sets them.
+//
+// The status register cannot be written through the device. The link writes 0x01 there only
+// to clear a pending EPP time-out, which the kernel clears itself after every EPP cycle that
+// timed out, so that write is dropped.
+struct RegisterWay {
+    unsigned long read_ioctl;   // 0: read() in `mode`
+    unsigned long write_ioctl;  // 0: write() in `mode`, or dropped when `mode` is 0
+    int mode;                   // the EPP mode of read()/write(); 0 for the ioctl registers
+    std::uint8_t write_mask;
+    std::uint8_t invert;
+};
+
+constexpr RegisterWay kRegisters[kPortsPerBase] = {
+    {PPRDATA, PPWDATA, 0, 0xFF, 0x00},                      // base + 0: data
+    {PPRSTATUS, 0, 0, 0x00, 0x00},                          // base + 1: status
+    {PPRCONTROL, PPWCONTROL, 0, 0x0F, 0x00},                // base + 2: control
+    {0, 0, IEEE1284_MODE_EPP | IEEE1284_ADDR, 0xFF, 0x00},  // base + 3: EPP address
+    {0, 0, IEEE1284_MODE_EPP, 0xFF, 0x00},                  // base + 4: EPP data
+};
+
+constexpr int kModeUnknown = -1;
+// What a read gives when the device refused it or the EPP handshake timed out: the value of
+// an undriven bus.
+constexpr std::uint8_t kFloating = 0xFF;
+
+struct ClaimedPort {
+    std::uint16_t base;
+    int fd;
+    int mode;  // the EPP mode last set, or kModeUnknown
+};
+
+class DevicePort final : public PortBackend {
+  public:
+    DevicePort(const Syscalls& sys, std::vector<ClaimedPort> ports)
+        : sys_(sys), ports_(std::move(ports)) {}
+
+    ~DevicePort() override {
+        for (const ClaimedPort& p : ports_) {
+            sys_.ioctl(p.fd, PPRELEASE, nullptr);
+            sys_.close(p.fd);
+        }
+    }
+
+    DevicePort(const DevicePort&) = delete;
+    DevicePort& operator=(const DevicePort&) = delete;
+
+    std::uint8_t Read(std::uint16_t port) override {
+        ClaimedPort* p = Find(port);
+        if (p == nullptr) return kFloating;
+        const RegisterWay& way = kRegisters[port - p->base];
+        unsigned char byte = kFloating;
+        if (way.mode != 0) {
+            if (!SetMode(*p, way.mode) || sys_.read(p->fd, &byte, 1) != 1) return kFloating;
+        } else if (sys_.ioctl(p->fd, way.read_ioctl, &byte) != 0) {
+            return kFloating;
+        }
+        return static_cast<std::uint8_t>(byte ^ way.invert);
+    }
+
+    void Write(std::uint16_t port, std::uint8_t value) override {
+        ClaimedPort* p = Find(port);
+        if (p == nullptr) return;
+        const RegisterWay& way = kRegisters[port - p->base];
+        auto byte = static_cast<unsigned char>((value ^ way.invert) & way.write_mask);
+        if (way.mode != 0) {
+            if (SetMode(*p, way.mode)) sys_.write(p->fd, &byte, 1);
+        } else if (way.write_ioctl != 0) {
+            sys_.ioctl(p->fd, way.write_ioctl, &byte);
+        }
+    }
+
+  private:
+    ClaimedPort* Find(std::uint16_t port) {
+        for (ClaimedPort& p : ports_) {
+            if (port >= p.base && static_cast<unsigned>(port - p.base) < kPortsPerBase) return &p;
+        }
+        return nullptr;
+    }
+
+    // A failed switch leaves the mode unknown, so the next cycle tries again rather than run in
+    // the wrong mode.
+    bool SetMode(ClaimedPort& p, int mode) {
+        if (p.mode == mode) return true;
+        p.mode = kModeUnknown;
+        if (sys_.ioctl(p.fd, PPSETMODE, &mode) != 0) return false;
+        p.mode = mode;
+        return true;
+    }
+
+    const Syscalls& sys_;
+    std::vector<ClaimedPort> ports_;
+};
+
+std::string Hex(std::uint16_t base) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", base);
+    return text;
+}
+
+// The number N of a "parportN" entry, or -1 for anything else.
+long PortNumber(const std::string& name) {
+    constexpr std::string_view kPrefix = "parport";
+    if (name.size() <= kPrefix.size() || name.compare(0, kPrefix.size(), kPrefix) != 0) return -1;
+    long n = 0;
+    for (std::size_t i = kPrefix.size(); i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9' || n > 100000) return -1;
+        n = n * 10 + (name[i] - '0');
+    }
+    return n;
+}
+
+std::string OpenFailure(const std::string& path, int error) {
+    std::string text = "cannot open " + path + ": " + std::strerror(error);
+    if (error == EACCES || error == EPERM) {
+        text += " (the user must be in the group that owns it, usually lp)";
+    } else if (error == ENOENT || error == ENXIO || error == ENODEV) {
+        text += " (load the ppdev module: modprobe ppdev)";
+    }
+    return text;
+}
+
+}  // namespace
+
+const Syscalls& KernelSyscalls() {
+    static const Syscalls sys{
+        [](const char* path, int flags) { return ::open(path, flags); },
+        [](int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); },
+        [](int fd, void* buffer, size_t count) { return ::read(fd, buffer, count); },
+        [](int fd, const void* buffer, size_t count) { return ::write(fd, buffer, count); },
+        [](int fd) { return ::close(fd); },
+    };
+    return sys;
+}
+
+std::string FindDevice(std::uint16_t base, const Roots& roots) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::vector<long> matches;
+    for (fs::directory_iterator it(roots.proc, ec), end; !ec && it != end; it.increment(ec)) {
+        long n = PortNumber(it->path().filename().string());
+        if (n < 0) continue;
+        // "888\t1912": the base, then the upper (ECP) base.
+        std::ifstream file(it->path() / "base-addr");
+        unsigned long value = 0;
+        if (file >> value && value == base) matches.push_back(n);
+    }
+    if (matches.empty()) return "";
+    return roots.dev + "/parport" +
+           std::to_string(*std::min_element(matches.begin(), matches.end()));
+}
+
+std::unique_ptr<PortBackend> Open(std::span<const std::uint16_t> bases, const Syscalls& sys,
+                                  const Roots& roots, std::string* why) {
+    std::vector<ClaimedPort> ports;
+    std::string reasons;
+    auto note = [&reasons](const std::string& text) {
+        reasons += (reasons.empty() ? "" : "; ") + text;
+    };
+    for (std::uint16_t base : bases) {
+        bool seen = std::any_of(ports.begin(), ports.end(),
+                                [base](const ClaimedPort& p) { return p.base == base; });
+        if (seen) continue;
+        std::string path = FindDevice(base, roots);
+        if (path.empty()) {
+            note("no parallel-port device has base " + Hex(base));
+            continue;
+        }
+        // Non-blocking: a blocking read of an EPP cycle that times out is retried by the
+        // kernel until a signal arrives, which would hang the program on a missing linker.
+        int fd = sys.open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            note(OpenFailure(path, errno));
+            continue;
+        }
+        if (sys.ioctl(fd, PPCLAIM, nullptr) != 0) {
+            note("cannot claim " + path + ": " + std::strerror(errno));
+            sys.close(fd);
+            continue;
+        }
+        ports.push_back({base, fd, kModeUnknown});
+    }
+    if (ports.empty()) {
+        *why = reasons;
+        return nullptr;
+    }
+    return std::make_unique<DevicePort>(sys, std::move(ports));
+}
+
+}  // namespace ppdev
+
+std::unique_ptr<PortBackend> TryDeviceAccess(std::span<const std::uint16_t> bases,
+                                             std::string* why) {
+    return ppdev::Open(bases, ppdev::KernelSyscalls(), ppdev::Roots{}, why);
+}
+
+}  // namespace portio

@@ -1,0 +1,222 @@
+// Which backend a run gets, and when privileges are given up relative to reaching the port and
+// opening the simulator's file.
+#include <gtest/gtest.h>
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
+
+#include <array>
+#include <filesystem>
+
+#include "fake_kernel.h"
+#include "portio/backends.h"
+
+namespace {
+
+using portio::BackendKind;
+
+class NullPort final : public portio::PortBackend {
+  public:
+    std::uint8_t Read(std::uint16_t) override { return 0x00; }
+    void Write(std::uint16_t, std::uint8_t) override {}
+};
+
+// Records the order in which the choice asks for each way to the port and drops privileges.
+struct Scenario {
+    explicit Scenario(bool device = false, bool direct = false)
+        : device_works(device), direct_works(direct) {}
+
+    bool device_works;
+    bool direct_works;
+    bool drop_works = true;
+    std::vector<std::string> events;
+
+    portio::ChoiceInputs Inputs(std::string forced = "", std::string linksim = "") {
+        portio::ChoiceInputs in;
+        in.forced = std::move(forced);
+        in.linksim = std::move(linksim);
+        in.device = [this](std::span<const std::uint16_t>, std::string* why) {
+            events.push_back("device");
+            *why = "no parallel-port device has base 0x378";
+            return device_works ? std::make_unique<NullPort>() : nullptr;
+        };
+        in.direct = [this](std::span<const std::uint16_t>, std::string* why) {
+            events.push_back("direct");
+            *why = "no permission for direct port I/O";
+            return direct_works ? std::make_unique<NullPort>() : nullptr;
+        };
+        in.drop_privileges = [this](std::string* why) {
+            events.push_back("drop");
+            *why = "setresuid: Operation not permitted";
+            return drop_works;
+        };
+        return in;
+    }
+};
+
+constexpr std::array<std::uint16_t, 1> kBase{0x378};
+
+TEST(BackendChoice, WithoutPortioTheDeviceComesBeforeDirectIoAndTheAbsentPortLast) {
+    struct Case {
+        bool device, direct;
+        BackendKind kind;
+        std::vector<std::string> events;
+        std::string message;
+    };
+    const Case cases[] = {
+        {true, true, BackendKind::Ppdev, {"device", "drop"}, ""},
+        {false, true, BackendKind::Direct, {"device", "direct", "drop"}, ""},
+        {false,
+         false,
+         BackendKind::Absent,
+         {"device", "direct", "drop"},
+         "no parallel-port device has base 0x378; no permission for direct port I/O"},
+    };
+    for (const Case& c : cases) {
+        Scenario s(c.device, c.direct);
+        portio::Choice choice = portio::ChooseBackend(kBase, s.Inputs());
+        EXPECT_EQ(choice.result.kind, c.kind);
+        EXPECT_TRUE(choice.result.usable);
+        EXPECT_EQ(choice.result.message, c.message);
+        EXPECT_EQ(s.events, c.events);
+        ASSERT_NE(choice.backend, nullptr);
+    }
+}
+
+TEST(BackendChoice, PortioForcesOneBackendWithoutFallingBack) {
+    struct Case {
+        std::string forced;
+        bool device, direct;
+        BackendKind kind;
+        bool usable;
+        std::vector<std::string> events;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"ppdev", true, true, BackendKind::Ppdev, true, {"device", "drop"}, ""},
+        {"ppdev",
+         false,
+         true,
+         BackendKind::Absent,
+         false,
+         {"device", "drop"},
+         "PORTIO=ppdev: no parallel-port device has base 0x378"},
+        {"direct", true, true, BackendKind::Direct, true, {"direct", "drop"}, ""},
+        {"direct",
+         true,
+         false,
+         BackendKind::Absent,
+         false,
+         {"direct", "drop"},
+         "PORTIO=direct: no permission for direct port I/O"},
+        {"absent", true, true, BackendKind::Absent, true, {"drop"}, ""},
+        {"parport",
+         true,
+         true,
+         BackendKind::Absent,
+         false,
+         {"drop"},
+         "PORTIO='parport' is not a port access; use ppdev, direct or absent"},
+    };
+    for (const Case& c : cases) {
+        Scenario s(c.device, c.direct);
+        portio::Choice choice = portio::ChooseBackend(kBase, s.Inputs(c.forced));
+        EXPECT_EQ(choice.result.kind, c.kind) << c.forced;
+        EXPECT_EQ(choice.result.usable, c.usable) << c.forced;
+        EXPECT_EQ(choice.result.message, c.message) << c.forced;
+        EXPECT_EQ(s.events, c.events) << c.forced;
+        ASSERT_NE(choice.backend, nullptr);
+        EXPECT_EQ(choice.backend->Read(0x379), c.kind == BackendKind::Absent ? 0xFF : 0x00);
+    }
+}
+
+class TempDir {
+  public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "choice-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    std::filesystem::path operator/(const char* name) const { return path_ / name; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+TEST(BackendChoice, LinksimWinsOverPortioAndItsFileIsOpenedOnlyAfterTheDrop) {
+    TempDir dir;
+    const std::string cart = (dir / "cart.bin").string();
+    Scenario s(true, true);
+    portio::ChoiceInputs in = s.Inputs("ppdev", cart);
+    bool file_existed_at_drop = true;
+    in.drop_privileges = [&](std::string*) {
+        s.events.push_back("drop");
+        file_existed_at_drop = std::filesystem::exists(cart);
+        return true;
+    };
+    portio::Choice choice = portio::ChooseBackend(kBase, in);
+    EXPECT_EQ(choice.result.kind, BackendKind::Simulated);
+    EXPECT_TRUE(choice.result.usable) << choice.result.message;
+    EXPECT_EQ(s.events, std::vector<std::string>{"drop"});
+    EXPECT_FALSE(file_existed_at_drop);
+    EXPECT_EQ(std::filesystem::file_size(cart), 4u * 1024 * 1024);
+}
+
+TEST(BackendChoice, ASimulatorThatCannotBeSetUpIsNotUsable) {
+    TempDir dir;
+    Scenario s;
+    portio::ChoiceInputs in = s.Inputs("", (dir / "cart.bin").string());
+    in.linksim_opts = "turbo";
+    portio::Choice choice = portio::ChooseBackend(kBase, in);
+    EXPECT_EQ(choice.result.kind, BackendKind::Absent);
+    EXPECT_FALSE(choice.result.usable);
+    EXPECT_NE(choice.result.message.find("turbo"), std::string::npos) << choice.result.message;
+}
+
+TEST(BackendChoice, PrivilegesThatCannotBeDroppedStopTheRunAndReleaseThePort) {
+    for (const char* linksim : {"", "never-opened.bin"}) {
+        fakekernel::Reset();
+        fakekernel::Tree tree({{0, 0x378}});
+        Scenario s;
+        s.drop_works = false;
+        portio::ChoiceInputs in = s.Inputs("", linksim);
+        in.device = [&tree](std::span<const std::uint16_t> bases, std::string* why) {
+            return portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree.roots(), why);
+        };
+        portio::Choice choice = portio::ChooseBackend(kBase, in);
+        EXPECT_FALSE(choice.privileges_dropped) << linksim;
+        EXPECT_FALSE(choice.result.usable);
+        EXPECT_EQ(choice.result.message,
+                  "cannot give up elevated privileges: setresuid: Operation not permitted");
+        EXPECT_EQ(choice.result.kind, BackendKind::Absent);
+        EXPECT_FALSE(std::filesystem::exists("never-opened.bin"));
+        if (*linksim == '\0') {
+            ASSERT_GE(fakekernel::Kernel().calls.size(), 2u);
+            EXPECT_EQ(fakekernel::Kernel().calls.back().op, fakekernel::Op::Close);
+        }
+    }
+}
+
+TEST(BackendChoice, ABaseWithoutAMatchingDeviceFallsThroughToDirectIo) {
+    fakekernel::Reset();
+    fakekernel::Tree tree({{0, 0x278}});
+    Scenario s(false, true);
+    portio::ChoiceInputs in = s.Inputs();
+    in.device = [&](std::span<const std::uint16_t> bases, std::string* why) {
+        s.events.push_back("device");
+        return portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree.roots(), why);
+    };
+    portio::Choice choice = portio::ChooseBackend(kBase, in);
+    EXPECT_EQ(choice.result.kind, BackendKind::Direct);
+    EXPECT_EQ(s.events, (std::vector<std::string>{"device", "direct", "drop"}));
+    EXPECT_TRUE(fakekernel::Kernel().opened_paths.empty());
+
+    s.direct_works = false;
+    s.events.clear();
+    choice = portio::ChooseBackend(kBase, in);
+    EXPECT_EQ(choice.result.kind, BackendKind::Absent);
+    EXPECT_TRUE(choice.result.usable);
+    EXPECT_EQ(choice.result.message,
+              "no parallel-port device has base 0x378; no permission for direct port I/O");
+}
+
+}  // namespace

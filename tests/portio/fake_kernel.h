@@ -1,0 +1,57 @@
+// A stand-in for the kernel's parallel-port device: records every system call the ppdev
+// backend makes and answers from a script, plus a /proc and /dev tree in a temporary folder.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "portio/ppdev_linux.h"
+
+namespace fakekernel {
+
+enum class Op { Open, Ioctl, Read, Write, Close };
+
+struct Call {
+    Op op;
+    int fd;
+    unsigned long request;  // ioctl only
+    int value;              // the byte written, the byte read, or the PPSETMODE mode
+    bool operator==(const Call&) const = default;
+};
+
+struct State {
+    std::vector<Call> calls;
+    std::vector<std::string> opened_paths;
+    std::vector<int> open_flags;
+    int next_fd = 10;
+    int open_errno = 0;                // non-zero: open fails with it
+    int claim_errno = 0;               // non-zero: PPCLAIM fails with it
+    int setmode_errno = 0;             // non-zero: PPSETMODE fails with it
+    std::deque<std::uint8_t> answers;  // PPRDATA/PPRSTATUS/PPRCONTROL/read(), in order
+    bool read_times_out = false;       // read() returns -1 EAGAIN
+};
+
+State& Kernel();  // reset by Reset()
+void Reset();
+const portio::ppdev::Syscalls& FakeSyscalls();
+
+std::string Describe(const std::vector<Call>& calls);
+
+// A folder holding proc/parportN/base-addr for each (N, base) and an empty dev/.
+class Tree {
+  public:
+    explicit Tree(const std::vector<std::pair<int, unsigned>>& ports);
+    ~Tree();
+    Tree(const Tree&) = delete;
+    Tree& operator=(const Tree&) = delete;
+    portio::ppdev::Roots roots() const;
+    std::filesystem::path dir() const { return dir_; }
+
+  private:
+    std::filesystem::path dir_;
+};
+
+}  // namespace fakekernel

@@ -1,0 +1,50 @@
+// Started setuid (or with file capabilities) by privilege_drop_test: brings up port access the
+// way both programs do, then reports what the process still holds and whether it can get it
+// back, one "name=value" line each.
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+
+#include "portio/portio.h"
+
+namespace {
+
+unsigned long long Capabilities() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+    if (syscall(SYS_capget, &header, data) != 0) return ~0ull;
+    return (static_cast<unsigned long long>(data[1].permitted | data[1].effective) << 32) |
+           (data[0].permitted | data[0].effective);
+}
+
+void Ids(const char* when) {
+    uid_t r, e, s;
+    gid_t gr, ge, gs;
+    getresuid(&r, &e, &s);
+    getresgid(&gr, &ge, &gs);
+    std::printf("%s.uid=%u,%u,%u\n%s.gid=%u,%u,%u\n%s.caps=%llx\n", when, r, e, s, when, gr, ge, gs,
+                when, Capabilities());
+}
+
+}  // namespace
+
+int main() {
+    Ids("start");
+    static constexpr std::array<std::uint16_t, 1> kBases{0x378};
+    portio::AccessResult result = portio::OpenPortAccess(kBases);
+    std::printf("backend=%s\nusable=%d\nmessage=%s\n", portio::BackendName(result.kind),
+                result.usable ? 1 : 0, result.message.c_str());
+    if (result.kind == portio::BackendKind::Direct) {
+        // Port access gained before the drop must still work after it.
+        std::printf("status=%02x\n", PortRead(0x379));
+    }
+    Ids("after");
+    std::printf("regain.uid0=%s\n", setresuid(-1, 0, -1) == 0 ? "yes" : "no");
+    std::printf("regain.gid0=%s\n", setresgid(-1, 0, -1) == 0 ? "yes" : "no");
+    portio::ClosePortAccess();
+    return 0;
+}
