@@ -48,8 +48,9 @@ std::string Fail(const std::string& path, const char* what) {
 
 // Creates `path` as a blank (all 0xFF) 4 MiB cartridge; an existing file is never touched.
 HANDLE CreateBlank(const std::string& path, std::string* error) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         *error = Fail(path, "create");
         return INVALID_HANDLE_VALUE;
@@ -74,8 +75,9 @@ std::unique_ptr<CartStore> OpenCartFile(const std::string& path, std::string* er
         *error = "LINKSIM: no cartridge file given";
         return nullptr;
     }
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && (GetLastError() == ERROR_FILE_NOT_FOUND)) {
         file = CreateBlank(path, error);
         if (file == INVALID_HANDLE_VALUE) return nullptr;

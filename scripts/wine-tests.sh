@@ -64,6 +64,8 @@ if ! cmp -s "$cart" "$work/backup.bin"; then
 fi
 run "program failure" 1 "Program error at 0x000100" \
     "$linksim" LINKSIM_OPTS=stuck=100 -- /w /y "$(win "$work/game.ngp")"
+head -c 1000 /dev/zero >"$work/short.bin"
+run "cartridge file of a wrong size" 1 "is 1000 bytes" "LINKSIM=$(win "$work/short.bin")" -- /i
 # Without the simulator the real way in is the GiveIO driver, which Wine does not have.
 run "no GiveIO driver" 1 "GiveIO driver could not be opened!" --
 run "refused simulator options" 1 "turbo" "$linksim" LINKSIM_OPTS=turbo --
