@@ -1,9 +1,6 @@
 // Port rights on Linux and other POSIX systems come from portio's backend choice: the kernel's
-// parallel-port device, or direct I/O for a process with the right privileges. A program
-// installed setuid root gives the extra rights up once the port is open (a no-op when portio
-// has done so already).
-#include <unistd.h>
-
+// parallel-port device, or direct I/O for a process with the right privileges. portio gives up
+// any extra privileges (setuid root, capabilities) as soon as the port is open.
 #include <array>
 
 #include "portio/portio.h"
@@ -21,10 +18,7 @@ bool GainPortRights(std::uint16_t base, std::string* hint) {
         *hint = result.message;
         return false;
     }
-    bool dropped = (getegid() == getgid() || setgid(getgid()) == 0) &&
-                   (geteuid() == getuid() || setuid(getuid()) == 0);
-    if (!dropped) *hint = "could not give up the privileges the port needed";
-    return dropped;
+    return true;
 }
 
 }  // namespace tidewick
