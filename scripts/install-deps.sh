@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build and the tests need, when any is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev libgl-dev xvfb xauth
+          qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth
           man-db groff-base dpkg-dev util-linux libcap2-bin
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64)
 missing=()
