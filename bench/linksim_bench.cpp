@@ -12,22 +12,12 @@ namespace {
 
 constexpr std::uint16_t kBase = 0x378;
 
-class DevicePort final : public portio::PortBackend {
-  public:
-    explicit DevicePort(linksim::Device* d) : d_(d) {}
-    std::uint8_t Read(std::uint16_t port) override { return d_->Read(port); }
-    void Write(std::uint16_t port, std::uint8_t value) override { d_->Write(port, value); }
-
-  private:
-    linksim::Device* d_;
-};
-
 struct Sim {
     explicit Sim(bool spp) {
         linksim::Options o;
         o.spp = spp;
         device = std::make_unique<linksim::Device>(o, linksim::MakeMemoryStore(0x400000));
-        portio::InstallBackend(std::make_unique<DevicePort>(device.get()));
+        portio::InstallBackend(portio::MakeDevicePort(device.get()));
     }
     ~Sim() { portio::InstallBackend(nullptr); }
     std::unique_ptr<linksim::Device> device;

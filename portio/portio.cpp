@@ -29,14 +29,17 @@ std::string Environment(const char* name) {
     return value != nullptr ? value : "";
 }
 
+// The simulated device behind the port; it owns the device when `owned` holds it.
 class SimulatedPort final : public PortBackend {
   public:
-    explicit SimulatedPort(std::unique_ptr<linksim::Device> device) : device_(std::move(device)) {}
+    SimulatedPort(linksim::Device* device, std::unique_ptr<linksim::Device> owned)
+        : device_(device), owned_(std::move(owned)) {}
     std::uint8_t Read(std::uint16_t port) override { return device_->Read(port); }
     void Write(std::uint16_t port, std::uint8_t value) override { device_->Write(port, value); }
 
   private:
-    std::unique_ptr<linksim::Device> device_;
+    linksim::Device* device_;
+    std::unique_ptr<linksim::Device> owned_;
 };
 
 }  // namespace
@@ -49,7 +52,12 @@ std::unique_ptr<PortBackend> MakeSimulatedPort(const std::string& file, const st
                                                std::string* error) {
     auto device = linksim::OpenDevice(file, options, error);
     if (!device) return nullptr;
-    return std::make_unique<SimulatedPort>(std::move(device));
+    linksim::Device* raw = device.get();
+    return std::make_unique<SimulatedPort>(raw, std::move(device));
+}
+
+std::unique_ptr<PortBackend> MakeDevicePort(linksim::Device* device) {
+    return std::make_unique<SimulatedPort>(device, nullptr);
 }
 
 AccessResult OpenPortAccess(std::span<const std::uint16_t> bases) {

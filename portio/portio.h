@@ -14,6 +14,10 @@
 std::uint8_t PortRead(std::uint16_t port);
 void PortWrite(std::uint16_t port, std::uint8_t value);
 
+namespace linksim {
+class Device;
+}
+
 namespace portio {
 
 // One implementation of the two port accesses.
@@ -58,6 +62,9 @@ BackendKind CurrentBackend();
 // Puts `backend` behind PortRead/PortWrite (tests, and the simulated linker). Returns the one it
 // replaces.
 std::unique_ptr<PortBackend> InstallBackend(std::unique_ptr<PortBackend> backend);
+
+// A backend that passes every access to `device`, which the caller keeps alive (benchmarks).
+std::unique_ptr<PortBackend> MakeDevicePort(linksim::Device* device);
 
 // Ends port access: the backend is destroyed (the simulator writes its file and counters).
 void ClosePortAccess();

@@ -14,16 +14,6 @@
 
 namespace {
 
-class DeviceBackend final : public portio::PortBackend {
-  public:
-    explicit DeviceBackend(linksim::Device* device) : device_(device) {}
-    std::uint8_t Read(std::uint16_t port) override { return device_->Read(port); }
-    void Write(std::uint16_t port, std::uint8_t value) override { device_->Write(port, value); }
-
-  private:
-    linksim::Device* device_;
-};
-
 // A simulated linker at 0x378 behind PortRead/PortWrite, bound in the given mode.
 struct Bench {
     explicit Bench(bool spp, bool erase_hang = false) {
@@ -36,7 +26,7 @@ struct Bench {
         options.spp = spp;
         options.erase_hang = erase_hang;
         device = std::make_unique<linksim::Device>(options, std::move(store));
-        previous = portio::InstallBackend(std::make_unique<DeviceBackend>(device.get()));
+        previous = portio::InstallBackend(portio::MakeDevicePort(device.get()));
         LinkState = LinkStateRecord{};
         LinkState.DataPort = 0x378;
         LinkState.StatusPort = 0x379;
