@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "linksim/device.h"
+#include "portio/device_port.h"
 #include "portio/epp.h"
 #include "portio/portio.h"
 

@@ -7,11 +7,13 @@
 namespace portio {
 namespace {
 
-Choice Refuse(Choice choice, std::string message) {
+// What the user asked for (`asked`) cannot be had: the absent port stands in, and the program
+// must stop with the reason.
+Choice Unusable(Choice choice, BackendKind asked, std::string reason) {
     choice.backend = MakeAbsentPort();
-    choice.result.kind = BackendKind::Absent;
-    choice.result.usable = false;
-    choice.result.message = std::move(message);
+    choice.result.outcome = AccessOutcome::Unusable;
+    choice.result.kind = asked;
+    choice.result.reason = std::move(reason);
     return choice;
 }
 
@@ -21,7 +23,8 @@ Choice DropAfterAccess(Choice choice, const ChoiceInputs& inputs) {
     std::string why;
     if (!inputs.drop_privileges(&why)) {
         choice.privileges_dropped = false;
-        return Refuse(std::move(choice), "cannot give up elevated privileges: " + why);
+        return Unusable(std::move(choice), BackendKind::Absent,
+                        "cannot give up elevated privileges: " + why);
     }
     return choice;
 }
@@ -29,6 +32,8 @@ Choice DropAfterAccess(Choice choice, const ChoiceInputs& inputs) {
 Choice Take(std::unique_ptr<PortBackend> backend, BackendKind kind) {
     Choice choice;
     choice.backend = std::move(backend);
+    choice.result.outcome =
+        kind == BackendKind::Absent ? AccessOutcome::Absent : AccessOutcome::Ready;
     choice.result.kind = kind;
     return choice;
 }
@@ -40,11 +45,12 @@ Choice Simulated(const ChoiceInputs& inputs) {
     if (!inputs.drop_privileges(&why)) {
         Choice choice;
         choice.privileges_dropped = false;
-        return Refuse(std::move(choice), "cannot give up elevated privileges: " + why);
+        return Unusable(std::move(choice), BackendKind::Simulated,
+                        "cannot give up elevated privileges: " + why);
     }
     std::string error;
     auto sim = MakeSimulatedPort(inputs.linksim, inputs.linksim_opts, &error);
-    if (!sim) return Refuse(Choice{}, error);
+    if (!sim) return Unusable(Choice{}, BackendKind::Simulated, error);
     return Take(std::move(sim), BackendKind::Simulated);
 }
 
@@ -55,16 +61,17 @@ Choice Forced(std::span<const std::uint16_t> bases, const ChoiceInputs& inputs) 
         if (auto device = inputs.device(bases, &why)) {
             return Take(std::move(device), BackendKind::Ppdev);
         }
-        return Refuse(Choice{}, "PORTIO=ppdev: " + why);
+        return Unusable(Choice{}, BackendKind::Ppdev, "PORTIO=ppdev: " + why);
     }
     if (inputs.forced == "direct") {
         if (auto direct = inputs.direct(bases, &why)) {
             return Take(std::move(direct), BackendKind::Direct);
         }
-        return Refuse(Choice{}, "PORTIO=direct: " + why);
+        return Unusable(Choice{}, BackendKind::Direct, "PORTIO=direct: " + why);
     }
-    return Refuse(Choice{}, "PORTIO='" + inputs.forced +
-                                "' is not a port access; use ppdev, direct or absent");
+    return Unusable(
+        Choice{}, BackendKind::Absent,
+        "PORTIO='" + inputs.forced + "' is not a port access; use ppdev, direct or absent");
 }
 
 Choice Automatic(std::span<const std::uint16_t> bases, const ChoiceInputs& inputs) {
@@ -77,7 +84,8 @@ Choice Automatic(std::span<const std::uint16_t> bases, const ChoiceInputs& input
         return Take(std::move(direct), BackendKind::Direct);
     }
     Choice choice = Take(MakeAbsentPort(), BackendKind::Absent);
-    choice.result.message = device_why.empty() ? direct_why : device_why + "; " + direct_why;
+    choice.result.outcome = AccessOutcome::Refused;
+    choice.result.reason = device_why.empty() ? direct_why : device_why + "; " + direct_why;
     return choice;
 }
 

@@ -7,6 +7,7 @@
 
 #include "linksim/device.h"
 #include "portio/backends.h"
+#include "portio/device_port.h"
 
 namespace portio {
 namespace {
@@ -70,13 +71,13 @@ AccessResult OpenPortAccess(std::span<const std::uint16_t> bases) {
         Choice choice = ChooseBackend(bases, inputs);
         if (!choice.privileges_dropped) {
             // Going on would hand the user's files and arguments to a privileged process.
-            std::fprintf(stderr, "%s\n", choice.result.message.c_str());
+            std::fprintf(stderr, "%s\n", choice.result.reason.c_str());
             std::fflush(stdout);
             std::_Exit(1);
         }
         g_backend = std::move(choice.backend);
         g_result = choice.result;
-        g_kind = g_result.kind;
+        g_kind = g_result.outcome == AccessOutcome::Ready ? g_result.kind : BackendKind::Absent;
     }
     return g_result;
 }
@@ -109,6 +110,20 @@ const char* BackendName(BackendKind kind) {
             return "ppdev";
         case BackendKind::Custom:
             return "custom";
+    }
+    return "?";
+}
+
+const char* OutcomeName(AccessOutcome outcome) {
+    switch (outcome) {
+        case AccessOutcome::Ready:
+            return "ready";
+        case AccessOutcome::Absent:
+            return "absent";
+        case AccessOutcome::Refused:
+            return "refused";
+        case AccessOutcome::Unusable:
+            return "unusable";
     }
     return "?";
 }

@@ -14,10 +14,6 @@
 std::uint8_t PortRead(std::uint16_t port);
 void PortWrite(std::uint16_t port, std::uint8_t value);
 
-namespace linksim {
-class Device;
-}
-
 namespace portio {
 
 // One implementation of the two port accesses.
@@ -30,24 +26,31 @@ class PortBackend {
 
 enum class BackendKind { Absent, Simulated, Direct, Ppdev, Custom };
 
+// What opening port access came to. Both programs act on this alone.
+enum class AccessOutcome {
+    Ready,     // a port, real or simulated, stands behind PortRead/PortWrite
+    Absent,    // the absent port, asked for (PORTIO=absent): the linker is simply not found
+    Refused,   // no way to a real port was open to this process; the absent port stands in
+    Unusable,  // what the user asked for (LINKSIM, PORTIO) cannot be had: the program must stop
+};
+
 struct AccessResult {
+    AccessOutcome outcome = AccessOutcome::Absent;
+    // Ready: the backend in place. Unusable: the one that was asked for and cannot be had
+    // (Absent for a PORTIO word that names none). Otherwise Absent.
     BackendKind kind = BackendKind::Absent;
-    // Why the simulated linker could not be attached, or why direct access was refused. Empty
-    // when the chosen backend came up cleanly.
-    std::string message;
-    // False only when the user asked for the simulator and it could not be set up; the caller
-    // must then stop with `message` rather than go on with an absent port.
-    bool usable = true;
+    // Why, for Refused and Unusable; empty otherwise.
+    std::string reason;
 };
 
 // Chooses the backend for a program that will use the port bases in `bases` (each base + 0 to
 // base + 4): the simulated linker when LINKSIM is set, else the kernel's parallel-port device
 // (Linux) when one has such a base and can be opened, else direct I/O when the process may do
-// it, else the absent port. PORTIO=ppdev, direct or absent forces one of the last three; when
-// the forced one cannot be had, or PORTIO names none of them, `usable` is false. Privileges
-// beyond the real user's are given up (DropPrivileges) before this returns, and before the
-// simulator's file is opened; if they cannot be, the program stops with a message on stderr.
-// Later calls return the first result and change nothing.
+// it, else the absent port (Refused). PORTIO=ppdev, direct or absent forces one of the last
+// three; when the forced one cannot be had, or PORTIO names none of them, the outcome is
+// Unusable. Privileges beyond the real user's are given up (DropPrivileges) before this
+// returns, and before the simulator's file is opened; if they cannot be, the program stops with
+// a message on stderr. Later calls return the first result and change nothing.
 AccessResult OpenPortAccess(std::span<const std::uint16_t> bases);
 
 // Gives up for good whatever the process holds beyond its real user: the effective and saved
@@ -63,12 +66,10 @@ BackendKind CurrentBackend();
 // replaces.
 std::unique_ptr<PortBackend> InstallBackend(std::unique_ptr<PortBackend> backend);
 
-// A backend that passes every access to `device`, which the caller keeps alive (benchmarks).
-std::unique_ptr<PortBackend> MakeDevicePort(linksim::Device* device);
-
 // Ends port access: the backend is destroyed (the simulator writes its file and counters).
 void ClosePortAccess();
 
 const char* BackendName(BackendKind kind);
+const char* OutcomeName(AccessOutcome outcome);
 
 }  // namespace portio

@@ -3,24 +3,17 @@
 // closed at once. After that portio performs the port I/O directly.
 #include <windows.h>
 
-#include <array>
-
-#include "portio/portio.h"
 #include "tidewick/port_access.h"
 
 namespace tidewick {
 
-bool GainPortRights(std::uint16_t base, std::string* hint) {
+bool GainPortRights() {
     const DWORD major = LOBYTE(LOWORD(GetVersion()));
-    if (major >= 4 && major <= 9) {
-        HANDLE driver = CreateFileA("\\\\.\\giveio", 0, 0, NULL, OPEN_ALWAYS, 0, NULL);
-        if (driver == INVALID_HANDLE_VALUE) return false;
-        CloseHandle(driver);
-    }
-    const std::array<std::uint16_t, 1> bases = {base};
-    portio::AccessResult result = portio::OpenPortAccess(bases);
-    if (!result.usable) *hint = result.message;
-    return result.usable;
+    if (major < 4 || major > 9) return true;
+    HANDLE driver = CreateFileA("\\\\.\\giveio", 0, 0, NULL, OPEN_ALWAYS, 0, NULL);
+    if (driver == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(driver);
+    return true;
 }
 
 }  // namespace tidewick

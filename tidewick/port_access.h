@@ -2,20 +2,18 @@
 // otherwise whatever the platform needs before the program may touch the port.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace tidewick {
 
-// Returns 0 when the port at LinkerPort may be used, or 1 with ErrorOccurred set. With LINKSIM
-// set this always succeeds, unless the simulator itself cannot be set up: `problem` then holds
-// the reason, to be shown instead of the driver message. `hint` may receive a platform note on
-// why access was refused.
+// Returns 0 when the port at LinkerPort may be used, or 1 with ErrorOccurred set. When the
+// simulator itself cannot be set up, `problem` holds the reason, to be shown instead of the
+// driver message; otherwise `hint` may receive why port access was refused.
 int OpenGiveIO(std::string* problem, std::string* hint);
 
-// The platform half, one file per OS: gains the right to do port I/O at `base` and puts the
-// real-port backend of portio behind PortRead/PortWrite. False, with an optional `hint`, when
-// the right cannot be had.
-bool GainPortRights(std::uint16_t base, std::string* hint);
+// The platform's own step before a real port may be used, one file per OS: on Windows, the
+// port-access driver that grants IN and OUT; elsewhere nothing (portio gained the rights when it
+// chose the backend). False when it cannot be done.
+bool GainPortRights();
 
 }  // namespace tidewick

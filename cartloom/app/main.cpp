@@ -8,12 +8,15 @@
 #include "cartloom/link/link.h"
 
 int main(int argc, char** argv) {
+    // Port access comes first, and with it the end of whatever privileges the start had: the
+    // toolkit must not start in a process that can do more than its user (it refuses a setuid
+    // start outright).
+    const portio::AccessResult access = OpenPortBackend();
     TApplication app(argc, argv);
     try {
-        const portio::AccessResult access = OpenPortBackend();
-        if (!access.usable) {
+        if (access.outcome == portio::AccessOutcome::Unusable) {
             QMessageBox::critical(nullptr, QCoreApplication::applicationName(),
-                                  QString::fromStdString(access.message));
+                                  QString::fromStdString(access.reason));
             return 1;
         }
         TForm1 form;

@@ -17,7 +17,7 @@ TEST(LinkStart, SimulatedLinkerIsFoundThroughTheChosenBackend) {
     ASSERT_EQ(setenv("LINKSIM", cart.c_str(), 1), 0);
     ASSERT_EQ(setenv("LINKSIM_OPTS", "base=0x278,spp", 1), 0);
     portio::AccessResult result = OpenPortBackend();
-    EXPECT_TRUE(result.usable) << result.message;
+    EXPECT_EQ(result.outcome, portio::AccessOutcome::Ready) << result.reason;
     EXPECT_EQ(result.kind, portio::BackendKind::Simulated);
     EXPECT_TRUE(FindLink());
     EXPECT_EQ(LinkState.DataPort, 0x278);

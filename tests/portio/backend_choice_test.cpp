@@ -12,6 +12,7 @@
 
 namespace {
 
+using portio::AccessOutcome;
 using portio::BackendKind;
 
 class NullPort final : public portio::PortBackend {
@@ -58,15 +59,17 @@ constexpr std::array<std::uint16_t, 1> kBase{0x378};
 TEST(BackendChoice, WithoutPortioTheDeviceComesBeforeDirectIoAndTheAbsentPortLast) {
     struct Case {
         bool device, direct;
+        AccessOutcome outcome;
         BackendKind kind;
         std::vector<std::string> events;
-        std::string message;
+        std::string reason;
     };
     const Case cases[] = {
-        {true, true, BackendKind::Ppdev, {"device", "drop"}, ""},
-        {false, true, BackendKind::Direct, {"device", "direct", "drop"}, ""},
+        {true, true, AccessOutcome::Ready, BackendKind::Ppdev, {"device", "drop"}, ""},
+        {false, true, AccessOutcome::Ready, BackendKind::Direct, {"device", "direct", "drop"}, ""},
         {false,
          false,
+         AccessOutcome::Refused,
          BackendKind::Absent,
          {"device", "direct", "drop"},
          "no parallel-port device has base 0x378; no permission for direct port I/O"},
@@ -74,9 +77,9 @@ TEST(BackendChoice, WithoutPortioTheDeviceComesBeforeDirectIoAndTheAbsentPortLas
     for (const Case& c : cases) {
         Scenario s(c.device, c.direct);
         portio::Choice choice = portio::ChooseBackend(kBase, s.Inputs());
+        EXPECT_EQ(choice.result.outcome, c.outcome);
         EXPECT_EQ(choice.result.kind, c.kind);
-        EXPECT_TRUE(choice.result.usable);
-        EXPECT_EQ(choice.result.message, c.message);
+        EXPECT_EQ(choice.result.reason, c.reason);
         EXPECT_EQ(s.events, c.events);
         ASSERT_NE(choice.backend, nullptr);
     }
@@ -86,46 +89,47 @@ TEST(BackendChoice, PortioForcesOneBackendWithoutFallingBack) {
     struct Case {
         std::string forced;
         bool device, direct;
+        AccessOutcome outcome;
         BackendKind kind;
-        bool usable;
         std::vector<std::string> events;
-        std::string message;
+        std::string reason;
     };
     const Case cases[] = {
-        {"ppdev", true, true, BackendKind::Ppdev, true, {"device", "drop"}, ""},
+        {"ppdev", true, true, AccessOutcome::Ready, BackendKind::Ppdev, {"device", "drop"}, ""},
         {"ppdev",
          false,
          true,
-         BackendKind::Absent,
-         false,
+         AccessOutcome::Unusable,
+         BackendKind::Ppdev,
          {"device", "drop"},
          "PORTIO=ppdev: no parallel-port device has base 0x378"},
-        {"direct", true, true, BackendKind::Direct, true, {"direct", "drop"}, ""},
+        {"direct", true, true, AccessOutcome::Ready, BackendKind::Direct, {"direct", "drop"}, ""},
         {"direct",
          true,
          false,
-         BackendKind::Absent,
-         false,
+         AccessOutcome::Unusable,
+         BackendKind::Direct,
          {"direct", "drop"},
          "PORTIO=direct: no permission for direct port I/O"},
-        {"absent", true, true, BackendKind::Absent, true, {"drop"}, ""},
+        {"absent", true, true, AccessOutcome::Absent, BackendKind::Absent, {"drop"}, ""},
         {"parport",
          true,
          true,
+         AccessOutcome::Unusable,
          BackendKind::Absent,
-         false,
          {"drop"},
          "PORTIO='parport' is not a port access; use ppdev, direct or absent"},
     };
     for (const Case& c : cases) {
         Scenario s(c.device, c.direct);
         portio::Choice choice = portio::ChooseBackend(kBase, s.Inputs(c.forced));
+        EXPECT_EQ(choice.result.outcome, c.outcome) << c.forced;
         EXPECT_EQ(choice.result.kind, c.kind) << c.forced;
-        EXPECT_EQ(choice.result.usable, c.usable) << c.forced;
-        EXPECT_EQ(choice.result.message, c.message) << c.forced;
+        EXPECT_EQ(choice.result.reason, c.reason) << c.forced;
         EXPECT_EQ(s.events, c.events) << c.forced;
         ASSERT_NE(choice.backend, nullptr);
-        EXPECT_EQ(choice.backend->Read(0x379), c.kind == BackendKind::Absent ? 0xFF : 0x00);
+        const bool ready = c.outcome == AccessOutcome::Ready;
+        EXPECT_EQ(choice.backend->Read(0x379), ready ? 0x00 : 0xFF);
     }
 }
 
@@ -155,7 +159,7 @@ TEST(BackendChoice, LinksimWinsOverPortioAndItsFileIsOpenedOnlyAfterTheDrop) {
     };
     portio::Choice choice = portio::ChooseBackend(kBase, in);
     EXPECT_EQ(choice.result.kind, BackendKind::Simulated);
-    EXPECT_TRUE(choice.result.usable) << choice.result.message;
+    EXPECT_EQ(choice.result.outcome, AccessOutcome::Ready) << choice.result.reason;
     EXPECT_EQ(s.events, std::vector<std::string>{"drop"});
     EXPECT_FALSE(file_existed_at_drop);
     EXPECT_EQ(std::filesystem::file_size(cart), 4u * 1024 * 1024);
@@ -167,9 +171,9 @@ TEST(BackendChoice, ASimulatorThatCannotBeSetUpIsNotUsable) {
     portio::ChoiceInputs in = s.Inputs("", (dir / "cart.bin").string());
     in.linksim_opts = "turbo";
     portio::Choice choice = portio::ChooseBackend(kBase, in);
-    EXPECT_EQ(choice.result.kind, BackendKind::Absent);
-    EXPECT_FALSE(choice.result.usable);
-    EXPECT_NE(choice.result.message.find("turbo"), std::string::npos) << choice.result.message;
+    EXPECT_EQ(choice.result.kind, BackendKind::Simulated);
+    EXPECT_EQ(choice.result.outcome, AccessOutcome::Unusable);
+    EXPECT_NE(choice.result.reason.find("turbo"), std::string::npos) << choice.result.reason;
 }
 
 TEST(BackendChoice, PrivilegesThatCannotBeDroppedStopTheRunAndReleaseThePort) {
@@ -184,10 +188,9 @@ TEST(BackendChoice, PrivilegesThatCannotBeDroppedStopTheRunAndReleaseThePort) {
         };
         portio::Choice choice = portio::ChooseBackend(kBase, in);
         EXPECT_FALSE(choice.privileges_dropped) << linksim;
-        EXPECT_FALSE(choice.result.usable);
-        EXPECT_EQ(choice.result.message,
+        EXPECT_EQ(choice.result.outcome, AccessOutcome::Unusable);
+        EXPECT_EQ(choice.result.reason,
                   "cannot give up elevated privileges: setresuid: Operation not permitted");
-        EXPECT_EQ(choice.result.kind, BackendKind::Absent);
         EXPECT_FALSE(std::filesystem::exists("never-opened.bin"));
         if (*linksim == '\0') {
             ASSERT_GE(fakekernel::Kernel().calls.size(), 2u);
@@ -214,8 +217,8 @@ TEST(BackendChoice, ABaseWithoutAMatchingDeviceFallsThroughToDirectIo) {
     s.events.clear();
     choice = portio::ChooseBackend(kBase, in);
     EXPECT_EQ(choice.result.kind, BackendKind::Absent);
-    EXPECT_TRUE(choice.result.usable);
-    EXPECT_EQ(choice.result.message,
+    EXPECT_EQ(choice.result.outcome, AccessOutcome::Refused);
+    EXPECT_EQ(choice.result.reason,
               "no parallel-port device has base 0x378; no permission for direct port I/O");
 }
 

@@ -36,8 +36,8 @@ int main() {
     Ids("start");
     static constexpr std::array<std::uint16_t, 1> kBases{0x378};
     portio::AccessResult result = portio::OpenPortAccess(kBases);
-    std::printf("backend=%s\nusable=%d\nmessage=%s\n", portio::BackendName(result.kind),
-                result.usable ? 1 : 0, result.message.c_str());
+    std::printf("backend=%s\noutcome=%s\nreason=%s\n", portio::BackendName(result.kind),
+                portio::OutcomeName(result.outcome), result.reason.c_str());
     if (result.kind == portio::BackendKind::Direct) {
         // Port access gained before the drop must still work after it.
         std::printf("status=%02x\n", PortRead(0x379));
