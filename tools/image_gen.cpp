@@ -26,7 +26,8 @@ bool IsValidSize(unsigned size_mbit) {
 }
 
 std::vector<std::uint8_t> MakeImage(const ImageSpec& spec) {
-    std::size_t size = std::size_t{spec.size_mbit} * 0x20000;
+    std::size_t size =
+        spec.size_bytes != 0 ? std::size_t{spec.size_bytes} : std::size_t{spec.size_mbit} * 0x20000;
     std::vector<std::uint8_t> image(size, 0xFF);
     Rng rng{spec.seed * 2654435761u + 0x9E3779B9u};
     if (rng.state == 0) rng.state = 1;
@@ -36,7 +37,7 @@ std::vector<std::uint8_t> MakeImage(const ImageSpec& spec) {
     std::size_t used = size - size / 8;
     for (std::size_t run = 0; run < used; run += kRun) {
         if (run != 0 && rng.Next() % 6 == 0) continue;
-        for (std::size_t i = run; i < run + kRun; ++i) {
+        for (std::size_t i = run; i < std::min(run + kRun, used); ++i) {
             std::uint32_t r = rng.Next();
             image[i] = static_cast<std::uint8_t>(r % 7 == 0 ? 0xFF : r >> 8);
         }

@@ -10,6 +10,7 @@ namespace imagegen {
 
 struct ImageSpec {
     unsigned size_mbit = 16;            // 4, 8, 16 or 32
+    std::uint32_t size_bytes = 0;       // when not 0, the length instead (at least 64 bytes)
     bool licensed_marker = false;       // " LICENSED BY ..." instead of "COPYRIGHT BY ..."
     std::string title = "SAMPLE GAME";  // at most 12 characters are stored
     bool colour = true;
@@ -24,7 +25,7 @@ inline constexpr char kLicensedMarker[] = " LICENSED BY SNK CORPORATION";
 
 bool IsValidSize(unsigned size_mbit);
 
-// The whole image, size_mbit * 131072 bytes. The size must be valid.
+// The whole image, size_mbit * 131072 bytes (or size_bytes). The size must be valid.
 std::vector<std::uint8_t> MakeImage(const ImageSpec& spec);
 
 }  // namespace imagegen

@@ -1,6 +1,6 @@
 #include "cartloom/app/backup_data_size_dialog.h"
 
-#include "cartloom/app/dialogs.h"
+#include "cartloom/app/dialog_parts.h"
 
 TBackupDataSizeDialog* BackupDataSizeDialog = nullptr;
 

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "cartloom/app/dialogs.h"
+#include "cartloom/app/dialog_parts.h"
 
 TErase_Dlg* Erase_Dlg = nullptr;
 

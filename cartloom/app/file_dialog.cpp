@@ -9,11 +9,11 @@ TFileDialog::TFileDialog(QWidget* parent, QFileDialog::AcceptMode mode) : QFileD
     setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
 }
 
-bool TFileDialog::Execute() {
-    if (!FileName.isEmpty()) selectFile(FileName);
+bool TFileDialog::Execute(QString* name) {
+    if (!name->isEmpty()) selectFile(*name);
     if (exec() != QDialog::Accepted) return false;
     const QStringList chosen = selectedFiles();
     if (chosen.isEmpty()) return false;
-    FileName = chosen.first();
+    *name = chosen.first();
     return true;
 }

@@ -1,5 +1,4 @@
-// The window's file-open and file-save dialogs. Each remembers the name last chosen, so an
-// operation can reopen that file without showing the dialog again.
+// The window's file-open and file-save dialogs.
 #pragma once
 
 #include <QFileDialog>
@@ -11,9 +10,7 @@ class TFileDialog : public QFileDialog {
   public:
     TFileDialog(QWidget* parent, QFileDialog::AcceptMode mode);
 
-    // Shows the dialog modally, starting at FileName. true when the user chose a file; FileName
-    // then holds it.
-    bool Execute();
-
-    QString FileName;
+    // Shows the dialog modally, starting at `*name` when it is not empty. true when the user
+    // chose a file; `*name` then holds it.
+    bool Execute(QString* name);
 };

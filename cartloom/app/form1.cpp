@@ -13,10 +13,10 @@
 #include <QToolButton>
 
 #include "cartloom/app/file_dialog.h"
-#include "cartloom/app/operation_state.h"
+#include "cartloom/app/operation_window.h"
 #include "cartloom/link/bus.h"
-#include "cartloom/link/flash.h"
 #include "cartloom/link/link.h"
+#include "cartloom/ops/operation_state.h"
 
 TForm1* Form1 = nullptr;
 
@@ -59,7 +59,8 @@ QLabel* LedPicture(QWidget* parent, const char* name, const char* picture) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent), operation_window_(std::make_unique<TOperationWindow>(this)) {
     Form1 = this;
     BuildControls();
 
@@ -69,7 +70,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
                                                      : fsize;
         target->setText(QString::fromStdString(caption));
     });
-    SetProgramPump(PumpMessagesWhenDue);
+    SetOperationWindow(operation_window_.get());
 
     LinkState.PortFound = false;
     Busy = false;
@@ -84,7 +85,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 }
 
 TForm1::~TForm1() {
-    SetProgramPump(nullptr);
+    SetOperationWindow(nullptr);
     SetLinkCaptionObserver(nullptr);
     CloseImageFile();
     if (Form1 == this) Form1 = nullptr;

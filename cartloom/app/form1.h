@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 
 class QCloseEvent;
 class QLabel;
@@ -12,6 +13,7 @@ class QProgressBar;
 class QTimer;
 class QToolButton;
 class TFileDialog;
+class TOperationWindow;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -61,7 +63,14 @@ class TForm1 : public QWidget {
 
   private:
     void BuildControls();
+
+    // What the operations report to while this window exists.
+    std::unique_ptr<TOperationWindow> operation_window_;
 };
 
 // The one main window of the process, set while it exists.
 extern TForm1* Form1;
+
+// Timer1 on (the poll runs) or off, each followed by PumpMessages.
+void StartPolling();
+void StopPolling();

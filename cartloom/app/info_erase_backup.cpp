@@ -1,20 +1,19 @@
-#include "cartloom/app/info_erase_backup.h"
-
-#include <QLabel>
-#include <QProgressBar>
-#include <cstdio>
+// The Info, Erase and Backup buttons.
+#include <QDialog>
+#include <string>
 
 #include "cartloom/app/backup_data_size_dialog.h"
-#include "cartloom/app/dialogs.h"
+#include "cartloom/app/dialog_parts.h"
 #include "cartloom/app/erase_dlg.h"
-#include "cartloom/app/file_dialog.h"
 #include "cartloom/app/form1.h"
-#include "cartloom/app/image_header.h"
-#include "cartloom/app/operation_state.h"
-#include "cartloom/app/write_verify.h"
 #include "cartloom/link/detect.h"
 #include "cartloom/link/flash.h"
 #include "cartloom/link/link.h"
+#include "cartloom/ops/dump_file.h"
+#include "cartloom/ops/erase_all.h"
+#include "cartloom/ops/image_header.h"
+#include "cartloom/ops/operation_state.h"
+#include "cartloom/ops/window.h"
 
 namespace {
 
@@ -36,106 +35,13 @@ bool CartHeaderMissing() {
     return ClassifyHeader(kPageBytes) != HeaderMarker;
 }
 
-bool IsUnsafeInFileName(QChar c) {
-    const char16_t u = c.unicode();
-    if (u < 0x20 || (u >= 0x7F && u <= 0x9F)) return true;
-    return QStringLiteral("/\\:*?\"<>|").contains(c);
-}
-
 }  // namespace
-
-QString DumpFileName(const QString& title) {
-    QString name = title.trimmed();
-    for (QChar& c : name) {
-        if (IsUnsafeInFileName(c)) c = QLatin1Char('_');
-    }
-    // "." and ".." name directories, not files.
-    if (!name.isEmpty() && name.count(QLatin1Char('.')) == name.size()) {
-        name.fill(QLatin1Char('_'));
-    }
-    return name;
-}
-
-bool WriteFileBlock() {
-    // The flush makes a full disk show at this block, not only when the file is closed.
-    return std::fwrite(BlockBuffer.data(), 1, kBlockBytes, ImageFile) == kBlockBytes &&
-           std::fflush(ImageFile) == 0;
-}
-
-bool DumpBlocks(std::uint32_t startBlock) {
-    Form1->ProgressBar1->setValue(0);
-    Form1->ProgressBar1->setMaximum(static_cast<std::uint16_t>(ProgressTotal));
-    for (std::uint32_t i = 0; i < ProgressTotal; ++i) {
-        Form1->ProgressBar1->setValue(static_cast<std::uint16_t>(i));
-        PumpMessages();
-        if (StopRequested) {
-            ReportStop();
-            return false;
-        }
-        ReadBlockPages(startBlock + i, 128);
-        if (!WriteFileBlock()) return false;
-    }
-    Form1->ProgressBar1->setValue(static_cast<std::uint16_t>(ProgressTotal));
-    LogLine(QStringLiteral("Process time = %1 Sec").arg(ElapsedSeconds));
-    PumpMessages();
-    return true;
-}
-
-bool ChooseDumpFile() {
-    if (!Form1->SaveDialog1->Execute()) return false;
-    Form1->Label2->clear();
-    Form1->Label3->clear();
-    Form1->ProgressBar1->setValue(0);
-    PumpMessages();
-    const QString& name = Form1->SaveDialog1->FileName;
-    CloseImageFile();
-    ImageFile = std::fopen(name.toLocal8Bit().constData(), "wb");
-    LogLine(QStringLiteral("File Name : ") + name);
-    if (ImageFile == nullptr) {
-        LogLine("File Open Error!!!");
-        return false;
-    }
-    return true;
-}
-
-void SaveBlocksToFile(std::uint32_t startBlock) {
-    if (!ChooseDumpFile()) {
-        LogLine("Backup Cancel!!!");
-        EndOperation();
-        PumpMessages();
-        return;
-    }
-    BeginOperation();
-    LogLine(startBlock != 0 ? QString::asprintf("%dKbits file saving...", ProgressTotal * 32)
-                            : QString::asprintf("%dMbits file saving...", ProgressTotal / 4));
-    const bool saved = DumpBlocks(startBlock);
-    // A write that failed, at any block or only when the file is closed, leaves a file that is
-    // not the cartridge's, so the save is never reported complete then.
-    const bool write_failed = std::ferror(ImageFile) != 0;
-    const bool closed = std::fclose(ImageFile) == 0;
-    ImageFile = nullptr;
-    if (saved && closed) {
-        LogLine("File Save Completed");
-    } else {
-        Form1->ProgressBar1->setValue(0);
-        LogLine("File Save Abort!!!");
-    }
-    Form1->OpenDialog1->FileName = Form1->SaveDialog1->FileName;
-    // A stopped save is verified as far as it went. After a failed write the file is known to be
-    // short or unreadable (a full disk, a device that takes nothing), and its verify would end
-    // in a "Completed" line for a backup that does not exist.
-    if (!write_failed && closed && SelectImageFile(true, true)) VerifyImage(startBlock);
-    EndOperation();
-    PumpMessages();
-}
 
 void TForm1::InfoClick() {
     if (!FindLink()) return;
     BeginOperation();
     const std::uint32_t n = ReadCartHeader();
-    if (n / 4 != 0) {
-        LogLine(QStringLiteral("%1M ").arg(n / 4) + CartCaption + QStringLiteral(" Cart found"));
-    }
+    if (n / 4 != 0) LogLine(std::to_string(n / 4) + "M " + CartCaption + " Cart found");
     EndOperation();
 }
 
@@ -171,9 +77,9 @@ void TForm1::BackupClick() {
     }
     const int item = size->ItemIndex();
     const std::uint32_t blocks = item >= 0 && item < 3 ? kBackupBlocks[item] : 128;
-    LogLine(QStringLiteral("%1M ").arg(blocks / 4) + CartCaption);
+    LogLine(std::to_string(blocks / 4) + "M " + CartCaption);
     ProgressTotal = blocks;
     // Without a header the title is whatever the first bytes hold: no name to propose.
-    SaveDialog1->FileName = header_missing ? QString() : DumpFileName(CartTitle);
+    SaveDialog1FileName = header_missing ? std::string() : DumpFileName(CartTitle);
     SaveBlocksToFile(0);
 }

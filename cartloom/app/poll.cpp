@@ -5,9 +5,9 @@
 #include <cstdlib>
 
 #include "cartloom/app/form1.h"
-#include "cartloom/app/operation_state.h"
 #include "cartloom/link/detect.h"
 #include "cartloom/link/link.h"
+#include "cartloom/ops/operation_state.h"
 
 namespace {
 
@@ -72,6 +72,16 @@ void IdleTick() {
 
 }  // namespace
 
+void StartPolling() {
+    Form1->Timer1->start();
+    PumpMessages();
+}
+
+void StopPolling() {
+    Form1->Timer1->stop();
+    PumpMessages();
+}
+
 void TForm1::Timer1Timer() {
     if (Busy) {
         BusyTick();
@@ -87,6 +97,7 @@ void TForm1::StopClick() {
 void TForm1::ExitClick() {
     EndOperation();
     StopPolling();
-    // At once, without closing the window; the port backend is closed by its own exit handler.
+    // At once, without closing the window. The port backend is destroyed with the other
+    // process-wide objects on the way out, so the simulator still writes its counters.
     std::exit(0);
 }

@@ -48,6 +48,11 @@ std::uint8_t RereadPageByte(std::uint32_t page_addr, std::uint8_t i) {
 
 }  // namespace
 
+void ResetBlockState() {
+    BlockBuffer.fill(0);
+    program_pump = nullptr;
+}
+
 void SetProgramPump(std::function<void()> pump) {
     program_pump = std::move(pump);
 }

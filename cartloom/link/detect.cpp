@@ -5,6 +5,10 @@
 
 std::uint32_t CartSize = 0;
 
+void ResetDetectionState() {
+    CartSize = 0;
+}
+
 std::uint8_t DetectCart() {
     SelectChip1();
     // Chip 1 alone decides whether a cartridge is there; a failure keeps the last size.

@@ -7,5 +7,8 @@
 // detection leaves it unchanged.
 extern std::uint32_t CartSize;
 
+// CartSize as at program start (0).
+void ResetDetectionState();
+
 // 0x00 no cartridge, 0x10 16 Mbit, 0x20 32 Mbit. Call only after FindLink succeeded.
 std::uint8_t DetectCart();

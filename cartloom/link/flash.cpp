@@ -1,5 +1,6 @@
 // JEDEC command sequences, status polling, byte program and erase.
 #include "cartloom/link/flash.h"
+
 #include "cartloom/link/bus.h"
 
 namespace {
@@ -101,4 +102,16 @@ std::uint8_t EraseSector(std::uint32_t addr) {
 
 std::uint8_t EraseChip() {
     return Erase(kUnlockAddr1, kCmdChipErase);
+}
+
+std::uint32_t SectorStart(std::uint32_t addr) {
+    const std::uint32_t chip = addr & ~(kChipBytes - 1);
+    const std::uint32_t offset = addr - chip;
+    std::uint32_t start = 0;
+    for (const SectorRun& run : kChipSectors) {
+        const std::uint32_t end = start + run.size * run.count;
+        if (offset < end) return chip + start + (offset - start) / run.size * run.size;
+        start = end;
+    }
+    return chip + start;  // not reached: the runs cover the whole chip
 }

@@ -11,6 +11,9 @@ inline constexpr std::uint32_t kPageBytes = 0x100;
 // The one transfer buffer shared with the file code.
 extern std::array<std::uint8_t, kBlockBytes> BlockBuffer;
 
+// The buffer and the pump as at program start: all zero, no pump.
+void ResetBlockState();
+
 // Called by ProgramBlock before every byte except offsets 0x0000, 0x2000, 0x4000 and 0x6000, so
 // the window can process its pending messages. Without one, nothing is called.
 void SetProgramPump(std::function<void()> pump);
@@ -23,6 +26,18 @@ std::uint8_t WaitToggleDone();                                    // 0 = finishe
 std::uint8_t ProgramByte(std::uint32_t addr, std::uint8_t data);  // 0 = ok, 1 = four failures
 std::uint8_t EraseSector(std::uint32_t addr);                     // 0 = erased, 1 = time-out
 std::uint8_t EraseChip();                                         // 0 = erased, 1 = time-out
+
+// What a sector erase clears: each 2 MB chip is made of these runs of equal sectors, from its
+// first byte on.
+struct SectorRun {
+    std::uint32_t size;
+    std::uint32_t count;
+};
+inline constexpr std::uint32_t kChipBytes = 0x200000;
+inline constexpr SectorRun kChipSectors[] = {{0x10000, 31}, {0x8000, 1}, {0x2000, 2}, {0x4000, 1}};
+
+// The first cartridge address of the sector that holds `addr`, on whichever chip it lies.
+std::uint32_t SectorStart(std::uint32_t addr);
 
 // Block operations select their own chip. pages is 0 to 128.
 void ReadBlockPages(std::uint32_t block, std::uint8_t pages);

@@ -41,6 +41,11 @@ void SetLinkCaptionObserver(std::function<void(LinkLabel, const std::string&)> o
     caption_observer = std::move(observer);
 }
 
+void ResetLinkState() {
+    LinkState = LinkStateRecord{};
+    caption_observer = nullptr;
+}
+
 std::uint8_t TestLink() {
     PortWrite(LinkState.StatusPort, kStatusClearTimeout);
     // Register 2 is written unconditionally so that RegisterRecord agrees with the linker again.

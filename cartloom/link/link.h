@@ -10,8 +10,9 @@
 // The port bases the windowed program probes, in order.
 inline constexpr std::uint16_t kLinkBases[] = {0x378, 0x278, 0x3BC};
 
-// Chooses the port backend (simulator, direct I/O or absent port) for the three bases. The
-// window calls it once at start, before the first FindLink.
+// Chooses the port backend (simulator, the kernel's device, direct I/O or absent port) for the
+// three bases. The program calls it once at start, before the window exists and before the
+// first FindLink.
 portio::AccessResult OpenPortBackend();
 // Ends port access at exit (the simulator writes its file and counters).
 void ClosePortBackend();
@@ -21,6 +22,9 @@ enum class LinkLabel { padr, ptype, fsize };
 // The window installs this to receive captions ("378", "EPP", "" ...). Without one, captions
 // are dropped.
 void SetLinkCaptionObserver(std::function<void(LinkLabel label, const std::string& caption)>);
+
+// LinkState and the caption observer as at program start: unbound, EPP, nothing recorded.
+void ResetLinkState();
 
 std::uint8_t TestLink();        // 0 = the linker answered, 1 = it did not
 std::uint8_t DetectPortMode();  // 0 = a linker answered (SppMode set), 1 = none

@@ -20,9 +20,9 @@
 #include "cartloom/app/application.h"
 #include "cartloom/app/dialogs.h"
 #include "cartloom/app/form1.h"
-#include "cartloom/app/operation_state.h"
 #include "cartloom/link/flash.h"
 #include "cartloom/link/link.h"
+#include "cartloom/ops/operation_state.h"
 
 namespace {
 
@@ -77,8 +77,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const portio::AccessResult access = OpenPortBackend();
-    if (!access.usable) {
-        std::fprintf(stderr, "%s\n", access.message.c_str());
+    if (access.outcome == portio::AccessOutcome::Unusable) {
+        std::fprintf(stderr, "%s\n", access.reason.c_str());
         return 1;
     }
 

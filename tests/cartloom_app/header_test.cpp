@@ -4,12 +4,14 @@
 #include <QTest>
 #include <cstring>
 
-#include "cartloom/app/image_header.h"
 #include "cartloom/link/detect.h"
 #include "cartloom/link/flash.h"
 #include "cartloom/link/link.h"
-#include "tests/cartloom_app/test_main.h"
-#include "tests/cartloom_app/window_rig.h"
+#include "cartloom/ops/image_header.h"
+#include "tests/window_rig/test_main.h"
+#include "tests/window_rig/window_rig.h"
+
+using namespace windowtest;
 
 namespace {
 
@@ -111,11 +113,11 @@ class HeaderTest : public QObject {
         LoadBuffer(header, 0x00);
         QCOMPARE(ClassifyHeader(), kind);
         DecodeCartHeader();
-        QCOMPARE(CartTitle, cartTitle);
-        QCOMPARE(CartCaption, cartCaption);
+        QCOMPARE(QString::fromStdString(CartTitle), cartTitle);
+        QCOMPARE(QString::fromStdString(CartCaption), cartCaption);
         const qsizetype before = rig.Log().size();
         ShowFileHeader();
-        QCOMPARE(rig.LogFrom(before), (QStringList{gameName, version}));
+        QCOMPARE(rig.Log().mid(before), (QStringList{gameName, version}));
     }
 
     void blankMeansEveryByteErased() {
@@ -149,31 +151,27 @@ class HeaderTest : public QObject {
         QFETCH(int, gameBytes);
         QFETCH(quint32, blocks);
         QFETCH(quint32, highestRead);
-        QByteArray cart = WindowRig::Blank(cartBytes);
-        cart.replace(0, gameBytes, MakeImage(gameBytes));
-        WindowRig rig(cart);
+        WindowRig rig(CartWith(GameImage(std::uint32_t(gameBytes)), std::uint32_t(cartBytes)));
         rig.Tick();
         QCOMPARE(CartSize, quint32(cartBytes));
         rig.device().ResetStats();
         const qsizetype before = rig.Log().size();
         QCOMPARE(ReadCartHeader(), blocks);
         QCOMPARE(DataBlocks, blocks);
-        QCOMPARE(CartTitle, QStringLiteral("SAMPLE GAME"));
-        QCOMPARE(CartCaption, QStringLiteral("color \"SAMPLE GAME\""));
+        QCOMPARE(CartTitle, std::string("SAMPLE GAME"));
+        QCOMPARE(CartCaption, std::string("color \"SAMPLE GAME\""));
         QCOMPARE(rig.Log().size(), before);  // nothing logged
         QCOMPARE(rig.device().stats().read.high, highestRead);
     }
 
     void noGameHeaderOnTheCartridge_data() {
-        QTest::addColumn<QByteArray>("start");
-        QTest::newRow("erased") << WindowRig::Blank(256);
-        QTest::newRow("data without marker") << QByteArray(256, 'x');
+        QTest::addColumn<int>("start");  // the first 256 bytes
+        QTest::newRow("erased") << 0xFF;
+        QTest::newRow("data without marker") << int('x');
     }
     void noGameHeaderOnTheCartridge() {
-        QFETCH(QByteArray, start);
-        QByteArray cart = WindowRig::Blank(0x400000);
-        cart.replace(0, start.size(), start);
-        WindowRig rig(cart);
+        QFETCH(int, start);
+        WindowRig rig(CartWith(Bytes(256, std::uint8_t(start)), k32Mbit));
         rig.Tick();
         DataBlocks = 32;
         QCOMPARE(ReadCartHeader(), 0u);
@@ -182,9 +180,7 @@ class HeaderTest : public QObject {
     }
 
     void unknownCartridgeSizeGivesNoGameSize() {
-        QByteArray cart = WindowRig::Blank(0x400000);
-        cart.replace(0, 0x80000, MakeImage(0x80000));
-        WindowRig rig(cart);
+        WindowRig rig(CartWith(GameImage(0x80000), k32Mbit));
         QVERIFY(FindLink());  // the linker answers, but no detection ran: CartSize is 0
         rig.device().ResetStats();
         QCOMPARE(ReadCartHeader(), 0u);

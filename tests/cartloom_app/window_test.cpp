@@ -16,10 +16,13 @@
 #include "cartloom/app/backup_data_size_dialog.h"
 #include "cartloom/app/erase_dlg.h"
 #include "cartloom/app/file_dialog.h"
-#include "cartloom/app/operation_state.h"
+#include "cartloom/app/form1.h"
 #include "cartloom/app/save_data_size_dialog.h"
 #include "cartloom/link/detect.h"
-#include "tests/cartloom_app/window_rig.h"
+#include "cartloom/ops/operation_state.h"
+#include "tests/window_rig/window_rig.h"
+
+using namespace windowtest;
 
 namespace {
 
@@ -87,7 +90,7 @@ class WindowTest : public QObject {
     }
 
     void windowAfterStartup() {
-        WindowRig rig(WindowRig::Blank(0x400000), "nolinker");
+        WindowRig rig(Blank(k32Mbit), "nolinker");
         TForm1& f = rig.form();
         QCOMPARE(f.windowTitle(), QStringLiteral("CARTLOOM Version 1.2"));
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("LOOM2"));
@@ -122,7 +125,7 @@ class WindowTest : public QObject {
 
     // The real timer: the first tick comes a second after start-up and finds no linker.
     void firstTickWithoutLinkerDisablesTheButtons() {
-        WindowRig rig(WindowRig::Blank(0x400000), "nolinker");
+        WindowRig rig(Blank(k32Mbit), "nolinker");
         TForm1& f = rig.form();
         QVERIFY(f.Write->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!f.Write->isEnabled(), 3000);
@@ -164,7 +167,7 @@ class WindowTest : public QObject {
         QFETCH(bool, buttonsAfter);
         QFETCH(QString, padr);
         QFETCH(QString, ptype);
-        WindowRig rig(WindowRig::Blank(0x400000), opts.toStdString());
+        WindowRig rig(Blank(k32Mbit), opts.toStdString());
         TForm1& f = rig.form();
         for (const QString& expected : {lit, dark, lit, dark}) {
             rig.Tick();
@@ -217,7 +220,7 @@ class WindowTest : public QObject {
         QFETCH(QString, ptype);
         QFETCH(QString, fsize);
         QFETCH(quint32, cartSize);
-        WindowRig rig(WindowRig::Blank(cartBytes), opts.toStdString());
+        WindowRig rig(Blank(std::uint32_t(cartBytes)), opts.toStdString());
         TForm1& f = rig.form();
         for (int tick = 0; tick < 3; ++tick) {
             rig.Tick();
@@ -235,7 +238,7 @@ class WindowTest : public QObject {
     // A linker found once is the only one tested again: a cartridge pulled out leaves the
     // buttons as they were, a linker that stops answering disables them.
     void laterTicksFollowTheDevice() {
-        WindowRig rig(WindowRig::Blank(0x400000), "unplug-after=3000");
+        WindowRig rig(Blank(k32Mbit), "unplug-after=3000");
         TForm1& f = rig.form();
         rig.Tick();
         QCOMPARE(f.fsize->text(), QStringLiteral("32M"));
@@ -248,7 +251,7 @@ class WindowTest : public QObject {
     }
 
     void linkerPluggedInLaterEnablesTheButtons() {
-        WindowRig rig(WindowRig::Blank(0x400000), "nolinker");
+        WindowRig rig(Blank(k32Mbit), "nolinker");
         TForm1& f = rig.form();
         rig.Tick();
         QVERIFY(AllEnabled(CartButtons(f), false));

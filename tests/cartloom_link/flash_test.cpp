@@ -189,6 +189,23 @@ TEST_F(FlashCommands, EraseClearsTheSelectedChipOrOneSector) {
     }
 }
 
+// The link's own sector map against what the simulated chip erases for the same address.
+TEST_F(FlashCommands, SectorStartIsWhereTheChipsEraseBegins) {
+    const std::uint32_t addresses[] = {0x000000, 0x00FFFF, 0x010000, 0x1EFFFF, 0x1F0000, 0x1F7FFF,
+                                       0x1F8000, 0x1F9FFF, 0x1FA000, 0x1FBFFF, 0x1FC000, 0x1FFFFF,
+                                       0x200000, 0x3EFFFF, 0x3F8000, 0x3FA123, 0x3FFFFF};
+    testsupport::SimulatedLink link;
+    link.port().set_recording(false);
+    linktest::Bind(kBase, false);
+    for (std::uint32_t addr : addresses) {
+        SCOPED_TRACE(addr);
+        SelectChipForBlock(addr / kBlockBytes);
+        link.device().ResetStats();
+        ASSERT_EQ(EraseSector(addr), 0);
+        EXPECT_EQ(SectorStart(addr), link.device().stats().erased.low);
+    }
+}
+
 TEST_F(FlashCommands, EraseThatNeverFinishesGivesUpAfterTheReadLimit) {
     linksim::Options options;
     options.erase_hang = true;

@@ -48,19 +48,17 @@ std::unique_ptr<linksim::CartStore> FilledCart(std::uint8_t fill, std::uint32_t 
 }
 
 void LinkTest::SetUp() {
-    LinkState = LinkStateRecord{};
-    CartSize = 0;
-    BlockBuffer.fill(0);
-    SetProgramPump(nullptr);
+    ResetLinkState();
+    ResetBlockState();
+    ResetDetectionState();
     SetLinkCaptionObserver(
         [this](LinkLabel label, const std::string& caption) { captions[label] = caption; });
 }
 
 void LinkTest::TearDown() {
-    SetLinkCaptionObserver(nullptr);
-    SetProgramPump(nullptr);
-    LinkState = LinkStateRecord{};
-    CartSize = 0;
+    ResetLinkState();
+    ResetBlockState();
+    ResetDetectionState();
 }
 
 }  // namespace linktest

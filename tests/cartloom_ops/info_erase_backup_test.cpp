@@ -7,14 +7,16 @@
 #include <QToolButton>
 
 #include "cartloom/app/backup_data_size_dialog.h"
-#include "cartloom/app/dialogs.h"
+#include "cartloom/app/dialog_parts.h"
 #include "cartloom/app/file_dialog.h"
 #include "cartloom/app/form1.h"
-#include "cartloom/app/info_erase_backup.h"
-#include "cartloom/app/operation_state.h"
-#include "ops_bench.h"
+#include "cartloom/ops/dump_file.h"
+#include "cartloom/ops/operation_state.h"
+#include "tests/window_rig/dialog_script.h"
+#include "tests/window_rig/test_main.h"
+#include "tests/window_rig/window_rig.h"
 
-using namespace opstest;
+using namespace windowtest;
 
 namespace {
 
@@ -80,13 +82,14 @@ void InfoEraseBackupTest::info() {
     QFETCH(bool, colour);
     QFETCH(QStringList, log);
     const Bytes cart = MakeCart(std::uint32_t(cart_bytes), unsigned(game_mbit), colour);
-    Bench bench(cart);
-    bench.form().Info->click();
-    QCOMPARE(bench.LogSince(), log);
-    QVERIFY(bench.form().Info->isEnabled());
-    QCOMPARE(bench.stats().program_commands, 0u);
-    QCOMPARE(bench.stats().sector_erases + bench.stats().chip_erases, 0u);
-    bench.Report(QTest::currentDataTag());
+    WindowRig rig(cart);
+    rig.FirstTick();
+    rig.form().Info->click();
+    QCOMPARE(rig.LogSince(), log);
+    QVERIFY(rig.form().Info->isEnabled());
+    QCOMPARE(rig.stats().program_commands, 0u);
+    QCOMPARE(rig.stats().sector_erases + rig.stats().chip_erases, 0u);
+    rig.Report(QTest::currentDataTag());
 }
 
 void InfoEraseBackupTest::erase_data() {
@@ -108,21 +111,22 @@ void InfoEraseBackupTest::erase() {
     QFETCH(QStringList, log);
     QFETCH(int, chip_erases);
     const Bytes cart = MakeCart(std::uint32_t(cart_bytes), 16);
-    Bench bench(cart);
+    WindowRig rig(cart);
+    rig.FirstTick();
     DialogScript script;
     script.Then(confirm ? PressEnter() : PressEscape());
-    bench.form().Erase->click();
+    rig.form().Erase->click();
     QVERIFY_SCRIPT(script);
-    QCOMPARE(bench.LogSince(), log);
-    QCOMPARE(bench.stats().chip_erases, std::uint64_t(chip_erases));
-    QCOMPARE(bench.stats().program_commands, 0u);
-    QCOMPARE(bench.stats().sector_erases, 0u);
+    QCOMPARE(rig.LogSince(), log);
+    QCOMPARE(rig.stats().chip_erases, std::uint64_t(chip_erases));
+    QCOMPARE(rig.stats().program_commands, 0u);
+    QCOMPARE(rig.stats().sector_erases, 0u);
     if (confirm) {
-        QVERIFY(bench.Cart() == Bytes(cart.size(), 0xFF));
+        QVERIFY(rig.Cart() == Bytes(cart.size(), 0xFF));
     } else {
-        QVERIFY(bench.Cart() == cart);
+        QVERIFY(rig.Cart() == cart);
     }
-    bench.Report(QTest::currentDataTag());
+    rig.Report(QTest::currentDataTag());
 }
 
 void InfoEraseBackupTest::backup_data() {
@@ -159,10 +163,11 @@ void InfoEraseBackupTest::backup() {
     QFETCH(QString, proposed_name);
     QFETCH(QStringList, verify_lines);
     const Bytes cart = MakeCart(std::uint32_t(cart_bytes), unsigned(game_mbit));
-    Bench bench(cart);
+    WindowRig rig(cart);
+    rig.FirstTick();
     // The dialog must open with the detected size, not with what was chosen last time.
     BackupDataSizeDialog->BackupDataSize->SetItemIndex(preselected == 0 ? 1 : 0);
-    const QString path = bench.Path("backup.ngp");
+    const QString path = rig.Path("backup.ngp");
     int seen = -1;
     QString proposed = "unset";
     DialogScript script;
@@ -171,7 +176,7 @@ void InfoEraseBackupTest::backup() {
         ChooseItem(choice)(dialog);
     });
     script.Then(PickFile(path, &proposed));
-    bench.form().Backup->click();
+    rig.form().Backup->click();
     QVERIFY_SCRIPT(script);
     QCOMPARE(seen, preselected);
     QCOMPARE(proposed, proposed_name);
@@ -185,16 +190,16 @@ void InfoEraseBackupTest::backup() {
         << "File Save Completed" << QStringLiteral("File size = %1").arg(blocks * kBlock)
         << verify_lines << ""
         << "";
-    QCOMPARE(bench.LogSince(), log);
+    QCOMPARE(rig.LogSince(), log);
     const Bytes file = ReadFile(path);
     QCOMPARE(file.size(), std::size_t{blocks} * kBlock);
     QVERIFY(file == Mirrored(cart, blocks * kBlock));
     // The backup becomes the window's current image.
-    QCOMPARE(bench.form().OpenDialog1->FileName, path);
-    QCOMPARE(bench.stats().program_commands, 0u);
-    QCOMPARE(bench.stats().sector_erases + bench.stats().chip_erases, 0u);
-    QVERIFY(bench.Cart() == cart);
-    bench.Report(QTest::currentDataTag());
+    QCOMPARE(QString::fromStdString(OpenDialog1FileName), path);
+    QCOMPARE(rig.stats().program_commands, 0u);
+    QCOMPARE(rig.stats().sector_erases + rig.stats().chip_erases, 0u);
+    QVERIFY(rig.Cart() == cart);
+    rig.Report(QTest::currentDataTag());
 }
 
 void InfoEraseBackupTest::backupCancelled_data() {
@@ -205,84 +210,88 @@ void InfoEraseBackupTest::backupCancelled_data() {
 
 void InfoEraseBackupTest::backupCancelled() {
     QFETCH(bool, in_size_dialog);
-    Bench bench(MakeCart(k16Mbit, 16));
+    WindowRig rig(MakeCart(k16Mbit, 16));
+    rig.FirstTick();
     DialogScript script;
     if (!in_size_dialog) script.Then(PressEnter());
     script.Then(PressEscape());
-    bench.form().Backup->click();
+    rig.form().Backup->click();
     QVERIFY_SCRIPT(script);
     QStringList log;
     if (!in_size_dialog) log << "16M " + Caption(true, "SAMPLE GAME");
     log << "Backup Cancel!!!"
         << "";
-    QCOMPARE(bench.LogSince(), log);
-    QVERIFY(!QFile::exists(bench.Path("SAMPLE GAME")));
-    QVERIFY(bench.form().Backup->isEnabled());
+    QCOMPARE(rig.LogSince(), log);
+    QVERIFY(!QFile::exists(rig.Path("SAMPLE GAME")));
+    QVERIFY(rig.form().Backup->isEnabled());
 }
 
 void InfoEraseBackupTest::stopWhileBlock5IsRead() {
     const Bytes cart = MakeCart(k16Mbit, 16);
-    Bench bench(cart);
+    WindowRig rig(cart);
+    rig.FirstTick();
     // A click on Stop arrives while block 5 is read; the window sees it at its next pump.
     bool clicked = false;
-    bench.on_port_read = [&] {
-        const std::uint32_t addr = bench.device().LatchedAddress();
+    rig.on_port_read = [&] {
+        const std::uint32_t addr = rig.device().LatchedAddress();
         if (clicked || !Busy || addr < 5 * kBlock || addr >= 6 * kBlock) return;
         clicked = true;
         QMetaObject::invokeMethod(
-            bench.form().Stop, [&] { bench.form().Stop->click(); }, Qt::QueuedConnection);
+            rig.form().Stop, [&] { rig.form().Stop->click(); }, Qt::QueuedConnection);
     };
-    const QString path = bench.Path("stopped.ngp");
+    const QString path = rig.Path("stopped.ngp");
     DialogScript script;
     script.Then(PressEnter());
     script.Then(PickFile(path));
-    bench.form().Backup->click();
+    rig.form().Backup->click();
     QVERIFY_SCRIPT(script);
     QVERIFY(clicked);
     const Bytes file = ReadFile(path);
     QCOMPARE(file.size(), std::size_t{6} * kBlock);
     QVERIFY(file == Slice(cart, 0, 6 * kBlock));
-    QCOMPARE(bench.LogSince(),
+    QCOMPARE(rig.LogSince(),
              (QStringList{"16M " + Caption(true, "SAMPLE GAME"), "File Name : " + path,
                           "16Mbits file saving...", "Stop process !!!", "File Save Abort!!!",
                           "File size = 196608", "Process time = # Sec", "File Verify Completed", "",
                           ""}));
-    QCOMPARE(bench.form().ProgressBar1->value(), 0);
+    QCOMPARE(rig.form().ProgressBar1->value(), 0);
     QCOMPARE(ImageFile, nullptr);
-    bench.Report("stop while block 5 is read");
+    rig.Report("stop while block 5 is read");
 }
 
 void InfoEraseBackupTest::fileThatCannotBeCreated() {
-    Bench bench(MakeCart(k16Mbit, 16));
-    const QString path = bench.Path("no-such-folder/backup.ngp");
+    WindowRig rig(MakeCart(k16Mbit, 16));
+    rig.FirstTick();
+    const QString path = rig.Path("no-such-folder/backup.ngp");
     DialogScript script;
     script.Then(PressEnter());
     script.Then(PickFile(path));
-    bench.form().Backup->click();
+    rig.form().Backup->click();
     QVERIFY_SCRIPT(script);
-    QCOMPARE(bench.LogSince(),
+    QCOMPARE(rig.LogSince(),
              (QStringList{"16M " + Caption(true, "SAMPLE GAME"), "File Name : " + path,
                           "File Open Error!!!", "Backup Cancel!!!", ""}));
-    QCOMPARE(bench.BytesRead(), std::uint64_t{256 + 2 * kBlock});  // the header read only
+    QCOMPARE(rig.BytesRead(), std::uint64_t{256 + 2 * kBlock});  // the header read only
     QCOMPARE(ImageFile, nullptr);
-    QVERIFY(bench.form().Backup->isEnabled());
+    QVERIFY(rig.form().Backup->isEnabled());
 }
 
 void InfoEraseBackupTest::fullDisk() {
     if (!QFile::exists("/dev/full")) QSKIP("no /dev/full here");
-    Bench bench(MakeCart(k16Mbit, 16));
+    WindowRig rig(MakeCart(k16Mbit, 16));
+    rig.FirstTick();
     DialogScript script;
     script.Then(PressEnter());
     script.Then(PickFile("/dev/full"));
     script.Then(AnswerYes());  // it exists: the dialog asks before replacing it
-    bench.form().Backup->click();
+    rig.form().Backup->click();
     QVERIFY_SCRIPT(script);
-    const QStringList log = bench.LogSince();
+    const QStringList log = rig.LogSince();
     QCOMPARE(log, (QStringList{"16M " + Caption(true, "SAMPLE GAME"), "File Name : /dev/full",
                                "16Mbits file saving...", "File Save Abort!!!", ""}));
-    QCOMPARE(bench.form().ProgressBar1->value(), 0);
+    QCOMPARE(rig.form().ProgressBar1->value(), 0);
     QCOMPARE(ImageFile, nullptr);
-    QVERIFY(bench.form().Backup->isEnabled());
+    QVERIFY(rig.form().Backup->isEnabled());
 }
 
 void InfoEraseBackupTest::dumpFileName_data() {
@@ -311,8 +320,8 @@ void InfoEraseBackupTest::dumpFileName_data() {
 void InfoEraseBackupTest::dumpFileName() {
     QFETCH(QString, title);
     QFETCH(QString, name);
-    QCOMPARE(DumpFileName(title), name);
+    QCOMPARE(QString::fromStdString(DumpFileName(title.toStdString())), name);
 }
 
-QTEST_MAIN(InfoEraseBackupTest)
+CARTLOOM_TEST_MAIN(InfoEraseBackupTest)
 #include "info_erase_backup_test.moc"

@@ -5,15 +5,17 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "cartloom/app/dialogs.h"
+#include "cartloom/app/dialog_parts.h"
 #include "cartloom/app/form1.h"
-#include "cartloom/app/image_header.h"
-#include "cartloom/app/operation_state.h"
-#include "cartloom/app/save_data.h"
 #include "cartloom/app/save_data_size_dialog.h"
-#include "ops_bench.h"
+#include "cartloom/ops/image_header.h"
+#include "cartloom/ops/operation_state.h"
+#include "cartloom/ops/save_area.h"
+#include "tests/window_rig/dialog_script.h"
+#include "tests/window_rig/test_main.h"
+#include "tests/window_rig/window_rig.h"
 
-using namespace opstest;
+using namespace windowtest;
 
 class SaveDataTest : public QObject {
     Q_OBJECT
@@ -65,13 +67,14 @@ void SaveDataTest::save() {
     QFETCH(QString, read);
     const Bytes cart =
         MakeCart(std::uint32_t(cart_bytes), unsigned(game_mbit), true, title.toStdString());
-    Bench bench(cart);
-    const QString path = bench.Path("save.bin");
+    WindowRig rig(cart);
+    rig.FirstTick();
+    const QString path = rig.Path("save.bin");
     QString proposed;
     DialogScript script;
     script.Then(ChooseItem(item));
     script.Then(PickFile(path, &proposed));
-    bench.form().SaveData->click();
+    rig.form().SaveData->click();
     QVERIFY_SCRIPT(script);
     QCOMPARE(SaveDataSizeDialog->GameName->text(), "GameName=" + title);
     QCOMPARE(proposed, proposed_name);
@@ -80,37 +83,38 @@ void SaveDataTest::save() {
     QCOMPARE(DataBlocks, std::uint32_t(area_start + area_bytes) / kBlock);
 
     QVERIFY(ReadFile(path) == Slice(cart, std::uint32_t(area_start), std::uint32_t(area_bytes)));
-    QCOMPARE(bench.LogSince(),
+    QCOMPARE(rig.LogSince(),
              (QStringList{"File Name : " + path,
                           QStringLiteral("%1Kbits file saving...").arg(area_bytes / 1024),
                           "Process time = # Sec", "File Save Completed",
                           QStringLiteral("File size = %1").arg(area_bytes), "Process time = # Sec",
                           "File Verify Completed", "", "", ""}));
-    QCOMPARE(bench.ReadRanges(), read);
-    QCOMPARE(bench.stats().program_commands, 0u);
-    QCOMPARE(bench.stats().sector_erases + bench.stats().chip_erases, 0u);
-    QVERIFY(bench.Cart() == cart);
-    bench.Report(QTest::currentDataTag());
+    QCOMPARE(rig.ReadRanges(), read);
+    QCOMPARE(rig.stats().program_commands, 0u);
+    QCOMPARE(rig.stats().sector_erases + rig.stats().chip_erases, 0u);
+    QVERIFY(rig.Cart() == cart);
+    rig.Report(QTest::currentDataTag());
 }
 
 void SaveDataTest::sizeChoiceSurvivesCancel() {
-    Bench bench(MakeCart(k16Mbit, 16));
+    WindowRig rig(MakeCart(k16Mbit, 16));
+    rig.FirstTick();
     DialogScript script;
     script.Then(ChooseItem(1));
-    script.Then(PickFile(bench.Path("save.bin")));
-    bench.form().SaveData->click();
+    script.Then(PickFile(rig.Path("save.bin")));
+    rig.form().SaveData->click();
     QVERIFY_SCRIPT(script);
-    bench.Mark();
+    rig.Mark();
     int seen = -1;
     script.Then([&](QWidget* dialog) {
         seen = SaveDataSizeDialog->SaveDataSize->ItemIndex();
         PressEscape()(dialog);
     });
-    bench.form().SaveData->click();
+    rig.form().SaveData->click();
     QVERIFY_SCRIPT(script);
     QCOMPARE(seen, 1);
-    QCOMPARE(bench.LogSince(), (QStringList{"Save Data Cancel", ""}));
-    QCOMPARE(bench.BytesRead(), std::uint64_t{256 + 2 * kBlock});  // the first header read only
+    QCOMPARE(rig.LogSince(), (QStringList{"Save Data Cancel", ""}));
+    QCOMPARE(rig.BytesRead(), std::uint64_t{256 + 2 * kBlock});  // the first header read only
 }
 
 void SaveDataTest::saveWithoutHeader_data() {
@@ -121,14 +125,14 @@ void SaveDataTest::saveWithoutHeader_data() {
 
 void SaveDataTest::saveWithoutHeader() {
     QFETCH(int, stale_blocks);
-    Bench bench(MakeCart(k16Mbit, 0));
+    WindowRig rig(MakeCart(k16Mbit, 0));
+    rig.FirstTick();
     DataBlocks = std::uint32_t(stale_blocks);
     DialogScript script;
-    bench.form().SaveData->click();
+    rig.form().SaveData->click();
     QVERIFY(script.unexpected.isEmpty());  // no size dialog
-    QCOMPARE(bench.LogSince(),
-             (QStringList{"No NGPC Cart found!!!", "Save Data Area Error!!!", ""}));
-    QCOMPARE(bench.ReadRanges(), QStringLiteral("000000-0000ff"));
+    QCOMPARE(rig.LogSince(), (QStringList{"No NGPC Cart found!!!", "Save Data Area Error!!!", ""}));
+    QCOMPARE(rig.ReadRanges(), QStringLiteral("000000-0000ff"));
 }
 
 void SaveDataTest::restore_data() {
@@ -157,31 +161,32 @@ void SaveDataTest::restore() {
     QFETCH(int, sector_erases);
     QFETCH(int, erased_low);
     const Bytes cart = MakeCart(std::uint32_t(cart_bytes), unsigned(game_mbit));
-    Bench bench(cart);
+    WindowRig rig(cart);
+    rig.FirstTick();
     const Bytes save = Pattern(std::size_t(file_bytes), 7);
-    const QString path = bench.WriteFile("save.bin", save);
+    const QString path = rig.WriteFile("save.bin", save);
     QStringList captions;  // Label2 while the cartridge is worked on
-    bench.on_port_read = [&] {
-        const QString now = bench.form().Label2->text();
+    rig.on_port_read = [&] {
+        const QString now = rig.form().Label2->text();
         if (!now.isEmpty() && (captions.isEmpty() || captions.last() != now)) captions << now;
     };
     DialogScript script;
     script.Then(PickFile(path));
-    bench.form().RestoreData->click();
+    rig.form().RestoreData->click();
     QVERIFY_SCRIPT(script);
     QCOMPARE(captions,
              (QStringList{"Erase Save Data Area...", "Save Data Writing...", "File Verifying..."}));
 
     const std::uint32_t start = std::uint32_t(area_start);
     const std::uint32_t last = start + std::uint32_t(file_bytes) - 1;
-    const Bytes after = bench.Cart();
+    const Bytes after = rig.Cart();
     QVERIFY(Slice(after, start, std::uint32_t(file_bytes)) == save);
     QCOMPARE(FirstChangeOutside(cart, after, start, last), -1L);
     const QString size = QStringLiteral("File size = %1").arg(file_bytes);
-    QCOMPARE(bench.LogSince(),
+    QCOMPARE(rig.LogSince(),
              (QStringList{size, "Process time = # Sec", "Save Data Write Completed", size,
                           "Process time = # Sec", "File Verify Completed", "", ""}));
-    const linksim::Stats& s = bench.stats();
+    const linksim::Stats& s = rig.stats();
     QCOMPARE(s.sector_erases, std::uint64_t(sector_erases));
     QCOMPARE(s.chip_erases, 0u);
     QCOMPARE(s.erased.low, std::uint32_t(erased_low));
@@ -191,7 +196,7 @@ void SaveDataTest::restore() {
     QCOMPARE(s.program_failures, 0u);
     QCOMPARE(DataBlocks, (start + std::uint32_t(file_bytes)) / kBlock);
     QCOMPARE(ImageFile, nullptr);
-    bench.Report(QTest::currentDataTag());
+    rig.Report(QTest::currentDataTag());
 }
 
 void SaveDataTest::restoreProgramError() {
@@ -200,19 +205,20 @@ void SaveDataTest::restoreProgramError() {
         std::find_if(save.begin(), save.end(), [](std::uint8_t b) { return b != 0xFF; });
     const std::uint32_t stuck = 0x70000 + std::uint32_t(first_programmed - save.begin());
     const Bytes cart = MakeCart(k16Mbit, 4);
-    Bench bench(cart, QStringLiteral("stuck=%1").arg(stuck, 0, 16).toStdString());
+    WindowRig rig(cart, QStringLiteral("stuck=%1").arg(stuck, 0, 16).toStdString());
+    rig.FirstTick();
     DialogScript script;
-    script.Then(PickFile(bench.WriteFile("save.bin", save)));
-    bench.form().RestoreData->click();
+    script.Then(PickFile(rig.WriteFile("save.bin", save)));
+    rig.form().RestoreData->click();
     QVERIFY_SCRIPT(script);
     // The write stops at the first block; the verify still runs and finds it.
-    QCOMPARE(bench.LogSince(),
+    QCOMPARE(rig.LogSince(),
              (QStringList{"File size = 65536", "Write Cart error at 0", "Save Data Write Abort!!!",
                           "File size = 65536", "Verify Cart error at 0", "File Verify Abort!!!", "",
                           ""}));
-    QVERIFY(bench.stats().program_failures > 0);
-    QVERIFY(bench.stats().programmed.high <= stuck);
-    QCOMPARE(FirstChangeOutside(cart, bench.Cart(), 0x70000, 0x7FFFF), -1L);
+    QVERIFY(rig.stats().program_failures > 0);
+    QVERIFY(rig.stats().programmed.high <= stuck);
+    QCOMPARE(FirstChangeOutside(cart, rig.Cart(), 0x70000, 0x7FFFF), -1L);
     QCOMPARE(ImageFile, nullptr);
 }
 
@@ -238,37 +244,39 @@ void SaveDataTest::restoreRefused() {
     QFETCH(int, stale_blocks);
     QFETCH(QStringList, log);
     const Bytes cart = MakeCart(k16Mbit, unsigned(game_mbit));
-    Bench bench(cart);
+    WindowRig rig(cart);
+    rig.FirstTick();
     DataBlocks = std::uint32_t(stale_blocks);
     DialogScript script;
     if (file_bytes == 0) {
         script.Then(PressEscape());
     } else {
-        script.Then(PickFile(bench.WriteFile("save.bin", Pattern(std::size_t(file_bytes), 3))));
+        script.Then(PickFile(rig.WriteFile("save.bin", Pattern(std::size_t(file_bytes), 3))));
     }
-    bench.form().RestoreData->click();
+    rig.form().RestoreData->click();
     QVERIFY_SCRIPT(script);
-    QCOMPARE(bench.LogSince(), log);
-    QCOMPARE(bench.stats().sector_erases + bench.stats().chip_erases, 0u);
-    QCOMPARE(bench.stats().program_commands, 0u);
-    QVERIFY(bench.Cart() == cart);
+    QCOMPARE(rig.LogSince(), log);
+    QCOMPARE(rig.stats().sector_erases + rig.stats().chip_erases, 0u);
+    QCOMPARE(rig.stats().program_commands, 0u);
+    QVERIFY(rig.Cart() == cart);
     QCOMPARE(ImageFile, nullptr);
-    QVERIFY(bench.form().RestoreData->isEnabled());
+    QVERIFY(rig.form().RestoreData->isEnabled());
 }
 
 void SaveDataTest::eraseTimeOut() {
     const Bytes cart = MakeCart(k16Mbit, 4);
-    Bench bench(cart, "erase-hang");
+    WindowRig rig(cart, "erase-hang");
+    rig.FirstTick();
     DialogScript script;
-    script.Then(PickFile(bench.WriteFile("save.bin", Pattern(0x10000, 5))));
-    bench.form().RestoreData->click();
+    script.Then(PickFile(rig.WriteFile("save.bin", Pattern(0x10000, 5))));
+    rig.form().RestoreData->click();
     QVERIFY_SCRIPT(script);
-    QCOMPARE(bench.LogSince(), (QStringList{"File size = 65536", "Erase Data Error!!!", ""}));
-    QCOMPARE(bench.stats().sector_erases, 1u);  // the first time-out ends the erase
-    QCOMPARE(bench.stats().program_commands, 0u);
+    QCOMPARE(rig.LogSince(), (QStringList{"File size = 65536", "Erase Data Error!!!", ""}));
+    QCOMPARE(rig.stats().sector_erases, 1u);  // the first time-out ends the erase
+    QCOMPARE(rig.stats().program_commands, 0u);
     QCOMPARE(ImageFile, nullptr);
-    QVERIFY(bench.form().RestoreData->isEnabled());
+    QVERIFY(rig.form().RestoreData->isEnabled());
 }
 
-QTEST_MAIN(SaveDataTest)
+CARTLOOM_TEST_MAIN(SaveDataTest)
 #include "save_data_test.moc"

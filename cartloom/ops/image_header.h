@@ -2,18 +2,21 @@
 // start-up address, ID codes, colour mode and title. All tests here work on BlockBuffer.
 #pragma once
 
-#include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 inline constexpr int HeaderNone = 0;
 inline constexpr int HeaderMarker = 1;
 inline constexpr int HeaderBlank = 2;
 
-// What the last cartridge header read found.
-extern QString CartTitle;         // at most 13 characters, up to the first 0 byte
-extern QString CartCaption;       // color "TITLE" or bw "TITLE"
+// What the last cartridge header read found (texts in UTF-8).
+extern std::string CartTitle;     // at most 13 characters, up to the first 0 byte
+extern std::string CartCaption;   // color "TITLE" or bw "TITLE"
 extern std::uint32_t DataBlocks;  // 32 KB blocks the game occupies, or 0 when unknown
+
+// The three as at program start: empty, and 0.
+void ResetHeaderState();
 
 // Blank when the first `length` bytes of BlockBuffer are all 0xFF, marker when its first 28
 // bytes (up to a 0 byte) hold one of the marker words, none otherwise. `length` is the whole

@@ -1,15 +1,16 @@
-#include "cartloom/app/image_header.h"
+#include "cartloom/ops/image_header.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "cartloom/app/operation_state.h"
 #include "cartloom/link/bus.h"
 #include "cartloom/link/detect.h"
 #include "cartloom/link/flash.h"
+#include "cartloom/ops/text.h"
+#include "cartloom/ops/window.h"
 
-QString CartTitle;
-QString CartCaption;
+std::string CartTitle;
+std::string CartCaption;
 std::uint32_t DataBlocks = 0;
 
 namespace {
@@ -30,6 +31,12 @@ bool ProbeBlock(std::uint32_t block) {
 
 }  // namespace
 
+void ResetHeaderState() {
+    CartTitle.clear();
+    CartCaption.clear();
+    DataBlocks = 0;
+}
+
 int ClassifyHeader(std::size_t length) {
     length = std::min<std::size_t>(length, BlockBuffer.size());
     if (std::all_of(BlockBuffer.begin(), BlockBuffer.begin() + static_cast<std::ptrdiff_t>(length),
@@ -45,12 +52,11 @@ int ClassifyHeader(std::size_t length) {
 }
 
 void DecodeCartHeader() {
-    CartCaption = BlockBuffer[kColourOffset] == kColourGame ? QStringLiteral("color \"")
-                                                            : QStringLiteral("bw \"");
+    CartCaption = BlockBuffer[kColourOffset] == kColourGame ? "color \"" : "bw \"";
     char title[kCartTitleBytes + 1] = {};
     std::memcpy(title, BlockBuffer.data() + kTitleOffset, kCartTitleBytes);
-    CartTitle = QString::fromLatin1(title);  // up to the first 0 byte
-    CartCaption += CartTitle + QLatin1Char('"');
+    CartTitle = Latin1ToUtf8(title);  // up to the first 0 byte
+    CartCaption += CartTitle + '"';
 }
 
 std::uint32_t ReadCartHeader() {
@@ -74,11 +80,11 @@ std::uint32_t ReadCartHeader() {
 }
 
 void ShowFileHeader() {
-    QString name = QStringLiteral("Game Name : ");
+    std::string name;
     for (std::size_t i = 0; i < kFileTitleBytes; ++i) {
         const std::uint8_t b = BlockBuffer[kTitleOffset + i];
-        if (b != 0) name += QChar(b);  // a 0 byte adds nothing; the rest is still shown
+        if (b != 0) name += static_cast<char>(b);  // a 0 byte adds nothing; the rest is shown
     }
-    LogLine(name);
+    LogLine("Game Name : " + Latin1ToUtf8(name));
     LogLine(BlockBuffer[kColourOffset] == kColourGame ? "Version : Color" : "Version : B/W");
 }

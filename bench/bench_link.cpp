@@ -8,7 +8,9 @@
 
 #include "cartloom/link/bus.h"
 #include "cartloom/link/flash.h"
+#include "cartloom/link/link.h"
 #include "linksim/device.h"
+#include "portio/device_port.h"
 #include "portio/portio.h"
 #include "tools/image_gen.h"
 
@@ -27,7 +29,8 @@ struct Bench {
         options.erase_hang = erase_hang;
         device = std::make_unique<linksim::Device>(options, std::move(store));
         previous = portio::InstallBackend(portio::MakeDevicePort(device.get()));
-        LinkState = LinkStateRecord{};
+        ResetLinkState();
+        ResetBlockState();
         LinkState.DataPort = 0x378;
         LinkState.StatusPort = 0x379;
         LinkState.ControlPort = 0x37A;
