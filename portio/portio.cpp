@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "linksim/device.h"
@@ -18,6 +20,7 @@ std::unique_ptr<PortBackend> g_backend;
 BackendKind g_kind = BackendKind::Absent;
 bool g_opened = false;
 AccessResult g_result;
+std::string g_cartridge_file;  // LINKSIM's file while the simulator stands behind the port
 
 class AbsentPort final : public PortBackend {
   public:
@@ -77,6 +80,9 @@ AccessResult OpenPortAccess(std::span<const std::uint16_t> bases) {
         }
         g_backend = std::move(choice.backend);
         g_result = choice.result;
+        if (g_result.outcome == AccessOutcome::Ready && g_result.kind == BackendKind::Simulated) {
+            g_cartridge_file = inputs.linksim;
+        }
         g_kind = g_result.outcome == AccessOutcome::Ready ? g_result.kind : BackendKind::Absent;
     }
     return g_result;
@@ -84,6 +90,12 @@ AccessResult OpenPortAccess(std::span<const std::uint16_t> bases) {
 
 BackendKind CurrentBackend() {
     return g_kind;
+}
+
+bool IsSimulatorCartridge(const std::string& path) {
+    if (g_cartridge_file.empty() || g_kind != BackendKind::Simulated) return false;
+    std::error_code error;
+    return std::filesystem::equivalent(g_cartridge_file, path, error) && !error;
 }
 
 std::unique_ptr<PortBackend> InstallBackend(std::unique_ptr<PortBackend> backend) {

@@ -62,6 +62,11 @@ bool DropPrivileges(std::string* why);
 // The backend in use, or Absent before OpenPortAccess.
 BackendKind CurrentBackend();
 
+// True when `path` names the file the simulated linker keeps its cartridge in (the same file by
+// any name); false without the simulator, or when `path` names nothing. A program must not
+// write a file of its own over the cartridge it is reading.
+bool IsSimulatorCartridge(const std::string& path);
+
 // Puts `backend` behind PortRead/PortWrite (tests, and the simulated linker). Returns the one it
 // replaces.
 std::unique_ptr<PortBackend> InstallBackend(std::unique_ptr<PortBackend> backend);

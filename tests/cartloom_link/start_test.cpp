@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include <unistd.h>
+
 #include "cartloom/link/bus.h"
 #include "cartloom/link/link.h"
 
@@ -22,7 +24,16 @@ TEST(LinkStart, SimulatedLinkerIsFoundThroughTheChosenBackend) {
     EXPECT_TRUE(FindLink());
     EXPECT_EQ(LinkState.DataPort, 0x278);
     EXPECT_TRUE(LinkState.SppMode);
+    // The cartridge file, by any name, is not a file the programs may write their own over.
+    const std::string other_name = testing::TempDir() + "cartloom_link_start_link.bin";
+    std::remove(other_name.c_str());
+    ASSERT_EQ(symlink(cart.c_str(), other_name.c_str()), 0);
+    EXPECT_TRUE(portio::IsSimulatorCartridge(cart));
+    EXPECT_TRUE(portio::IsSimulatorCartridge(other_name));
+    EXPECT_FALSE(portio::IsSimulatorCartridge(testing::TempDir()));
+    EXPECT_FALSE(portio::IsSimulatorCartridge(cart + ".missing"));
     ClosePortBackend();
+    std::remove(other_name.c_str());
     std::remove(cart.c_str());
 }
 
