@@ -118,9 +118,49 @@ void BM_EraseNeverFinishes(benchmark::State& state) {
     state.counters["accesses"] = static_cast<double>(bench.Accesses());
 }
 
+// What the link check before every block (and after the last) of an operation adds to whole
+// block reads and programs: the share of extra port accesses, in percent.
+void BM_LinkCheckShare(benchmark::State& state) {
+    Bench bench(state.range(0) != 0);
+    const bool program = state.range(1) != 0;
+    constexpr std::uint32_t kBlocks = 8;
+    for (std::uint32_t i = 0; i < kBlockBytes; ++i) {
+        BlockBuffer[i] = static_cast<std::uint8_t>(i * 37 % 255);
+    }
+    auto pass = [&](bool check) {
+        const std::uint64_t before = bench.Accesses();
+        for (std::uint32_t b = 0; b < kBlocks; ++b) {
+            if (check && CheckLink() != 0) state.SkipWithError("the link check failed");
+            if (program) {
+                std::memset(bench.cells + (kBlock + b) * kBlockBytes, 0xFF, kBlockBytes);
+                if (ProgramBlock(kBlock + b) != 0) state.SkipWithError("program failed");
+            } else {
+                ReadBlockPages(kBlock + b, 128);
+            }
+        }
+        if (check && CheckLink() != 0) state.SkipWithError("the link check failed");
+        return bench.Accesses() - before;
+    };
+    double share = 0;
+    for (auto _ : state) {
+        const auto plain = static_cast<double>(pass(false));
+        const auto checked = static_cast<double>(pass(true));
+        share = 100.0 * (checked - plain) / plain;
+    }
+    state.counters["check_share_percent"] = share;
+}
+
 BENCHMARK(BM_ReadBlock)->ArgName("spp")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_VerifyBlock)->ArgName("spp")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProgramBlock)->ArgName("spp")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LinkCheckShare)
+    ->ArgNames({"spp", "program"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EraseNeverFinishes)
     ->ArgName("spp")
     ->Arg(0)

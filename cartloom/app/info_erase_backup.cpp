@@ -12,6 +12,7 @@
 #include "cartloom/ops/dump_file.h"
 #include "cartloom/ops/erase_all.h"
 #include "cartloom/ops/image_header.h"
+#include "cartloom/ops/link_check.h"
 #include "cartloom/ops/operation_state.h"
 #include "cartloom/ops/window.h"
 
@@ -59,6 +60,12 @@ void TForm1::EraseClick() {
 void TForm1::BackupClick() {
     if (!FindLink()) return;
     const std::uint32_t n = ReadCartHeader();
+    if (!LinkAnswered) {
+        LogLine("Backup Cancel!!!");
+        EndOperation();
+        PumpMessages();
+        return;
+    }
     const bool header_missing = n == 0 && CartHeaderMissing();
     TRadioGroup* size = BackupDataSizeDialog->BackupDataSize;
     if (n != 0) {

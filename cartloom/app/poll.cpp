@@ -39,10 +39,24 @@ void IdleTick() {
     SetTimerInterval(kIdleIntervalMs);
     ElapsedSeconds = 0;
     Form1->Label3->clear();
-    if (FindLink()) {
+    bool linked = FindLink();
+    std::uint8_t cart = kNoCart;
+    if (linked) {
+        // A linker that goes silent during the detection reads as a cartridge whose second chip
+        // does not answer, or as none: what it found counts only if the linker still answers.
+        const std::uint32_t size_before = CartSize;
+        cart = DetectCart();
+        linked = CheckLink() == 0;
+        if (!linked) {
+            CartSize = size_before;
+            Form1->padr->clear();
+            Form1->ptype->clear();
+            Form1->fsize->clear();
+        }
+    }
+    if (linked) {
         Form1->LED_RED->hide();
         Form1->LED_REDX->hide();
-        const std::uint8_t cart = DetectCart();
         if (cart != kNoCart) {
             SetCartButtons(true);
             Form1->Exit->setEnabled(true);

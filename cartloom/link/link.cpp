@@ -10,6 +10,7 @@ namespace {
 constexpr std::uint16_t kSppOnlyBase = 0x3BC;  // no EPP registers behind this base
 constexpr std::uint8_t kCtlReleased = 0x04;    // nInit high, every strobe released
 constexpr std::uint8_t kStatusClearTimeout = 0x01;
+constexpr std::uint8_t kStatusEppTimeout = 0x01;
 constexpr std::uint8_t kTestHigh = 0x12;
 constexpr std::uint8_t kTestLow = 0x34;
 
@@ -63,6 +64,14 @@ std::uint8_t TestLink() {
     if (ReadLinkerByte() != kTestLow) return 1;
     ReleaseLink();
     return 0;
+}
+
+std::uint8_t CheckLink() {
+    // Only an EPP port has the time-out flag; on a standard port the bit means nothing.
+    const bool timed_out =
+        !LinkState.SppMode && (PortRead(LinkState.StatusPort) & kStatusEppTimeout) != 0;
+    if (TestLink() != 0) return 1;
+    return timed_out ? 1 : 0;
 }
 
 std::uint8_t DetectPortMode() {

@@ -26,7 +26,12 @@ void SetLinkCaptionObserver(std::function<void(LinkLabel label, const std::strin
 // LinkState and the caption observer as at program start: unbound, EPP, nothing recorded.
 void ResetLinkState();
 
-std::uint8_t TestLink();        // 0 = the linker answered, 1 = it did not
+std::uint8_t TestLink();  // 0 = the linker answered, 1 = it did not
+// Whether the linker still answers in the middle of an operation: no EPP cycle timed out since
+// the last link test (EPP mode), and the link test passes again. 0 = it does, 1 = it does not.
+// A silent linker reads 0xFF like erased flash, so an operation may claim success only after
+// this. Passing leaves the linker released, as every passing link test does.
+std::uint8_t CheckLink();
 std::uint8_t DetectPortMode();  // 0 = a linker answered (SppMode set), 1 = none
 bool OpenLink(std::uint16_t base);
 bool FindLink();

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "cartloom/ops/link_check.h"
 #include "cartloom/ops/operation_state.h"
 #include "cartloom/ops/window.h"
 
@@ -16,8 +17,14 @@ bool RunBlockLoop(std::uint32_t blocks, std::uint32_t units_per_block, std::uint
             ReportStop();
             return false;
         }
-        if (!work(i)) return false;
+        if (!LinkStillAnswers()) return false;
+        if (!work(i)) {
+            // A block that fails because the linker went away says so too.
+            LinkStillAnswers();
+            return false;
+        }
     }
+    if (!LinkStillAnswers()) return false;
     SetProgress(static_cast<std::uint16_t>(total_units));
     LogLine("Process time = " + std::to_string(ElapsedSeconds) + " Sec");
     PumpMessages();

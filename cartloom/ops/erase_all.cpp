@@ -4,6 +4,7 @@
 #include "cartloom/link/detect.h"
 #include "cartloom/link/flash.h"
 #include "cartloom/ops/image_header.h"
+#include "cartloom/ops/link_check.h"
 #include "cartloom/ops/operation_state.h"
 #include "cartloom/ops/window.h"
 
@@ -25,7 +26,11 @@ bool EraseAllChips(bool reportOk) {
     SelectChipForBlock(0);
     if (EraseChip() != 0) return EraseFailed("chip1 erase error!");
     ReadBlockPages(0, 128);
-    if (ClassifyHeader() != HeaderBlank) return EraseFailed("chip1 erase error!");
+    // A silent linker reads as erased flash: the erase and its blank check count only while it
+    // still answers.
+    if (ClassifyHeader() != HeaderBlank || !LinkStillAnswers()) {
+        return EraseFailed("chip1 erase error!");
+    }
     if (CartSize / kBlockBytes > kChip2FirstBlock) {
         SelectChipForBlock(kChip2FirstBlock);
         if (EraseChip() != 0) return EraseFailed("chip2 erase error!");
@@ -34,6 +39,7 @@ bool EraseAllChips(bool reportOk) {
         ReadBlockPages(kChip2FirstBlock, 128);
         if (ClassifyHeader() != HeaderBlank) return EraseFailed("chip2 erase error!");
     }
+    if (!LinkStillAnswers()) return EraseFailed("chip2 erase error!");
     if (reportOk) LogLine("Erase All Data Ok");
     return true;
 }

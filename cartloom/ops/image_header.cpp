@@ -6,6 +6,7 @@
 #include "cartloom/link/bus.h"
 #include "cartloom/link/detect.h"
 #include "cartloom/link/flash.h"
+#include "cartloom/ops/link_check.h"
 #include "cartloom/ops/text.h"
 #include "cartloom/ops/window.h"
 
@@ -64,17 +65,24 @@ std::uint32_t ReadCartHeader() {
     ReadBlockPages(0, 1);
     DecodeCartHeader();
     if (ClassifyHeader() != HeaderMarker) {
-        LogLine("No NGPC Cart found!!!");
+        // A silent linker reads as an erased cartridge: say which of the two it is.
+        if (LinkStillAnswers()) LogLine("No NGPC Cart found!!!");
         return 0;
     }
+    const std::uint32_t before = DataBlocks;
     DataBlocks = CartSize / kBlockBytes;
-    if (DataBlocks == 0) return 0;
+    // With no cartridge size known nothing is probed, and 0 is returned.
     if (DataBlocks >= 16 && ProbeBlock(16)) {
         DataBlocks = 16;
     } else if (DataBlocks >= 32 && ProbeBlock(32)) {
         DataBlocks = 32;
     } else if (DataBlocks > 64 && ProbeBlock(64)) {
         DataBlocks = 64;
+    }
+    // A probe that read a silent linker saw erased flash, which would make the game look small.
+    if (!LinkStillAnswers()) {
+        DataBlocks = before;
+        return 0;
     }
     return DataBlocks;
 }

@@ -27,7 +27,8 @@ int ClassifyHeader(std::size_t length = 0x8000);
 void DecodeCartHeader();
 
 // Reads the cartridge's header and probes how many blocks the game occupies. Returns DataBlocks,
-// or 0 when no game header was found (logged) or no cartridge size is known.
+// or 0 when no game header was found (logged), no cartridge size is known, or the linker has
+// stopped answering (logged; LinkAnswered is then false).
 std::uint32_t ReadCartHeader();
 
 // Logs the game name and the colour mode of the image whose first bytes are in BlockBuffer.

@@ -4,10 +4,12 @@
 #include <optional>
 
 #include "cartloom/link/link.h"
+#include "cartloom/ops/link_check.h"
 #include "cartloom/ops/window.h"
 
 bool Busy = false;
 bool StopRequested = false;
+bool CloseRequested = false;
 std::int16_t ElapsedSeconds = 0;
 bool BlinkPhase = true;
 std::FILE* ImageFile = nullptr;
@@ -30,11 +32,13 @@ std::optional<Clock::time_point> last_pump;
 void ResetOperationState() {
     Busy = false;
     StopRequested = false;
+    CloseRequested = false;
     ElapsedSeconds = 0;
     BlinkPhase = true;
     CloseImageFile();
     ImageSize = 0;
     ProgressTotal = 0;
+    LinkAnswered = true;
     OpenDialog1FileName.clear();
     SaveDialog1FileName.clear();
     last_pump.reset();
@@ -52,7 +56,8 @@ void PumpMessagesWhenDue() {
 
 void BeginOperation() {
     Busy = true;
-    StopRequested = false;
+    // A window that is closing stops the passes that follow too, such as a write's verify.
+    StopRequested = CloseRequested;
     ShowOperationRunning(true);
     ElapsedSeconds = 0;
     SetCaption(StatusCaption::Seconds, "0 Sec");

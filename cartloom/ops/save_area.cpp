@@ -7,6 +7,7 @@
 #include "cartloom/link/bus.h"
 #include "cartloom/link/flash.h"
 #include "cartloom/ops/image_header.h"
+#include "cartloom/ops/link_check.h"
 #include "cartloom/ops/operation_state.h"
 #include "cartloom/ops/text.h"
 #include "cartloom/ops/window.h"
@@ -62,15 +63,20 @@ bool EraseSaveArea(std::uint32_t start, std::uint32_t end) {
         ReadBlockPages(b, 128);
         kept.insert(kept.end(), BlockBuffer.begin(), BlockBuffer.end());
     }
+    // Nothing is erased on the strength of data a silent linker gave.
+    if (kept_first < kept_end && !LinkStillAnswers()) return false;
     SelectChip1();
     for (std::uint32_t a = start; a < end; a += kEraseStep) {
         if (EraseSector(a) != 0) return false;
     }
+    // A silent linker reads as an erase that finished at once.
+    if (!LinkStillAnswers()) return false;
     for (std::uint32_t b = kept_first; b < kept_end; ++b) {
         const auto from = kept.begin() + std::ptrdiff_t{b - kept_first} * kBlockBytes;
         std::copy(from, from + kBlockBytes, BlockBuffer.begin());
         if (ProgramBlock(b) != 0 || VerifyBlockPages(b, 128) != 0) {
             LogLine("Write Cart error at " + Hex(b * kBlockBytes));
+            LinkStillAnswers();
             return false;
         }
     }

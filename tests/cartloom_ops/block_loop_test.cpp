@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "cartloom/ops/block_loop.h"
 #include "cartloom/ops/image_file.h"
 #include "cartloom/ops/image_transfer.h"
+#include "cartloom/ops/link_check.h"
 #include "cartloom/ops/operation_state.h"
 #include "cartloom/ops/window.h"
 #include "tests/support/recording_port.h"
@@ -59,23 +61,32 @@ class Operations : public ::testing::Test {
     FakeWindow window;
 };
 
-TEST_F(Operations, BlockLoopStopsAtAStopRequestOrAFailedBlock) {
+TEST_F(Operations, BlockLoopStopsAtAStopRequestAFailedBlockOrASilentLinker) {
     struct Case {
         const char* name;
         int stop_before;  // block before which Stop is clicked, -1 for none
         int fail_at;      // block whose work fails, -1 for none
+        int pull_at;      // block during which the cable is pulled, -1 for none
         bool result;
         std::vector<int> done;  // blocks whose work ran
         std::vector<std::string> log;
         std::vector<int> bar;
     };
+    const std::string lost = "Flash Linker not answering!!!";
     const Case cases[] = {
-        {"all blocks", -1, -1, true, {0, 1, 2}, {"Process time = 0 Sec"}, {0, 0, 10, 20, 30}},
-        {"Stop before block 1", 1, -1, false, {0}, {"Stop process !!!"}, {0, 0, 10, 0}},
-        {"block 1 fails", -1, 1, false, {0, 1}, {}, {0, 0, 10}},
+        {"all blocks", -1, -1, -1, true, {0, 1, 2}, {"Process time = 0 Sec"}, {0, 0, 10, 20, 30}},
+        {"Stop before block 1", 1, -1, -1, false, {0}, {"Stop process !!!"}, {0, 0, 10, 0}},
+        {"block 1 fails", -1, 1, -1, false, {0, 1}, {}, {0, 0, 10}},
+        {"cable pulled during block 1", -1, -1, 1, false, {0, 1}, {lost}, {0, 0, 10, 20}},
+        {"cable pulled during the last block", -1, -1, 2, false, {0, 1, 2}, {lost}, {0, 0, 10, 20}},
+        {"block 1 fails as the cable is pulled", -1, 1, 1, false, {0, 1}, {lost}, {0, 0, 10}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        testsupport::SimulatedLink link;
+        link.port().set_recording(false);
+        ASSERT_TRUE(FindLink());
+        std::unique_ptr<portio::PortBackend> plugged;
         window = FakeWindow{};
         BeginOperation();
         window.log.clear();
@@ -86,6 +97,10 @@ TEST_F(Operations, BlockLoopStopsAtAStopRequestOrAFailedBlock) {
         };
         const bool ok = RunBlockLoop(3, 10, 30, [&](std::uint32_t i) {
             done.push_back(int(i));
+            // Nothing behind the port any more: every read gives 0xFF.
+            if (int(i) == c.pull_at) {
+                plugged = portio::InstallBackend(std::make_unique<testsupport::RecordingPort>());
+            }
             return int(i) != c.fail_at;
         });
         EXPECT_EQ(ok, c.result);
@@ -93,7 +108,9 @@ TEST_F(Operations, BlockLoopStopsAtAStopRequestOrAFailedBlock) {
         EXPECT_EQ(window.log, c.log);
         EXPECT_EQ(window.bar, c.bar);
         EXPECT_EQ(window.bar_maximum, 30);
+        EXPECT_EQ(LinkAnswered, c.pull_at < 0);
         EndOperation();
+        if (plugged) portio::InstallBackend(std::move(plugged));
     }
 }
 
