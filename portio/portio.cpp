@@ -20,7 +20,6 @@ std::unique_ptr<PortBackend> g_backend;
 BackendKind g_kind = BackendKind::Absent;
 bool g_opened = false;
 AccessResult g_result;
-std::string g_cartridge_file;  // LINKSIM's file while the simulator stands behind the port
 
 class AbsentPort final : public PortBackend {
   public:
@@ -33,17 +32,23 @@ std::string Environment(const char* name) {
     return value != nullptr ? value : "";
 }
 
-// The simulated device behind the port; it owns the device when `owned` holds it.
+// The simulated device behind the port; it owns the device when `owned` holds it, and keeps
+// its cartridge in `file` when that is not empty.
 class SimulatedPort final : public PortBackend {
   public:
-    SimulatedPort(linksim::Device* device, std::unique_ptr<linksim::Device> owned)
-        : device_(device), owned_(std::move(owned)) {}
+    SimulatedPort(linksim::Device* device, std::unique_ptr<linksim::Device> owned,
+                  std::string file = {})
+        : device_(device), owned_(std::move(owned)), file_(std::move(file)) {}
     std::uint8_t Read(std::uint16_t port) override { return device_->Read(port); }
     void Write(std::uint16_t port, std::uint8_t value) override { device_->Write(port, value); }
+    bool KeepsContentsIn(const std::string& path) const override {
+        return !file_.empty() && SameFile(file_, path);
+    }
 
   private:
     linksim::Device* device_;
     std::unique_ptr<linksim::Device> owned_;
+    std::string file_;
 };
 
 }  // namespace
@@ -57,7 +62,7 @@ std::unique_ptr<PortBackend> MakeSimulatedPort(const std::string& file, const st
     auto device = linksim::OpenDevice(file, options, error);
     if (!device) return nullptr;
     linksim::Device* raw = device.get();
-    return std::make_unique<SimulatedPort>(raw, std::move(device));
+    return std::make_unique<SimulatedPort>(raw, std::move(device), file);
 }
 
 std::unique_ptr<PortBackend> MakeDevicePort(linksim::Device* device) {
@@ -80,9 +85,6 @@ AccessResult OpenPortAccess(std::span<const std::uint16_t> bases) {
         }
         g_backend = std::move(choice.backend);
         g_result = choice.result;
-        if (g_result.outcome == AccessOutcome::Ready && g_result.kind == BackendKind::Simulated) {
-            g_cartridge_file = inputs.linksim;
-        }
         g_kind = g_result.outcome == AccessOutcome::Ready ? g_result.kind : BackendKind::Absent;
     }
     return g_result;
@@ -93,9 +95,12 @@ BackendKind CurrentBackend() {
 }
 
 bool IsSimulatorCartridge(const std::string& path) {
-    if (g_cartridge_file.empty() || g_kind != BackendKind::Simulated) return false;
+    return g_backend && g_backend->KeepsContentsIn(path);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
     std::error_code error;
-    return std::filesystem::equivalent(g_cartridge_file, path, error) && !error;
+    return std::filesystem::equivalent(a, b, error) && !error;
 }
 
 std::unique_ptr<PortBackend> InstallBackend(std::unique_ptr<PortBackend> backend) {

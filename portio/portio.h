@@ -22,6 +22,12 @@ class PortBackend {
     virtual ~PortBackend() = default;
     virtual std::uint8_t Read(std::uint16_t port) = 0;
     virtual void Write(std::uint16_t port, std::uint8_t value) = 0;
+    // True when the device behind the port keeps its contents in the file `path` names (a
+    // simulated cartridge); a real port has no such file.
+    virtual bool KeepsContentsIn(const std::string& path) const {
+        (void)path;
+        return false;
+    }
 };
 
 enum class BackendKind { Absent, Simulated, Direct, Ppdev, Custom };
@@ -65,7 +71,10 @@ BackendKind CurrentBackend();
 // True when `path` names the file the simulated linker keeps its cartridge in (the same file by
 // any name); false without the simulator, or when `path` names nothing. A program must not
 // write a file of its own over the cartridge it is reading.
+//
+// SameFile: whether two names lead to the same file.
 bool IsSimulatorCartridge(const std::string& path);
+bool SameFile(const std::string& a, const std::string& b);
 
 // Puts `backend` behind PortRead/PortWrite (tests, and the simulated linker). Returns the one it
 // replaces.

@@ -27,6 +27,9 @@ static void LoadPictures() {
 
 namespace {
 
+// How soon a window closed during an operation tries again.
+constexpr int kCloseRetryMs = 100;
+
 QToolButton* PictureButton(QWidget* parent, const char* name, int left, const char* picture,
                            const char* hint, bool enabled) {
     auto* b = new QToolButton(parent);
@@ -161,10 +164,13 @@ void TForm1::BuildControls() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // The running operation owns the port and the open file; the frame's close button waits
-    // for it like Exit does, which is disabled while busy.
+    // The running operation owns the port and the open file: closing acts as Stop, and the
+    // window closes once the operation has given them back.
     if (Busy) {
+        CloseRequested = true;
+        StopRequested = true;
         event->ignore();
+        QTimer::singleShot(kCloseRetryMs, this, &QWidget::close);
         return;
     }
     QWidget::closeEvent(event);

@@ -5,6 +5,7 @@
 #include "cartloom/app/application.h"
 #include "cartloom/app/dialogs.h"
 #include "cartloom/app/form1.h"
+#include "cartloom/app/signals.h"
 #include "cartloom/link/link.h"
 
 int main(int argc, char** argv) {
@@ -21,11 +22,13 @@ int main(int argc, char** argv) {
         }
         TForm1 form;
         CreateDialogs();
+        CloseOnSignals(&form);
         form.show();
         const int status = QApplication::exec();
         DestroyDialogs();
         ClosePortBackend();
-        return status;
+        // Ended by a signal: the status says which, as if it had ended the process.
+        return ClosingSignal() != 0 ? 128 + ClosingSignal() : status;
     } catch (const std::exception& e) {
         ShowFatalError(QString::fromLocal8Bit(e.what()));
     }

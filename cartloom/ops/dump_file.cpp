@@ -8,12 +8,16 @@
 #include "cartloom/ops/image_file.h"
 #include "cartloom/ops/image_transfer.h"
 #include "cartloom/ops/operation_state.h"
+#include "cartloom/ops/replace_file.h"
 #include "cartloom/ops/text.h"
 #include "cartloom/ops/window.h"
 
 namespace {
 
 constexpr std::size_t kSizeLineChars = 180;
+
+// Where the running save writes, and the file it is to replace.
+FileReplacement dump;
 
 bool IsUnsafeInFileName(char32_t c) {
     if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;
@@ -66,7 +70,7 @@ bool ChooseDumpFile() {
     SetProgress(0);
     PumpMessages();
     CloseImageFile();
-    ImageFile = std::fopen(SaveDialog1FileName.c_str(), "wb");
+    ImageFile = OpenReplacement(SaveDialog1FileName, &dump);
     LogLine("File Name : " + SaveDialog1FileName);
     if (ImageFile == nullptr) {
         LogLine("File Open Error!!!");
@@ -91,6 +95,7 @@ void SaveBlocksToFile(std::uint32_t startBlock) {
     }
     LogLine(size_line);
     const bool saved = DumpBlocks(startBlock);
+    const bool stopped = !saved && StopRequested;
     // A write that failed, at any block or only when the file is closed, leaves a file that is
     // not the cartridge's, so the save is never reported complete then.
     const bool write_failed = std::ferror(ImageFile) != 0;
@@ -102,11 +107,24 @@ void SaveBlocksToFile(std::uint32_t startBlock) {
         SetProgress(0);
         LogLine("File Save Abort!!!");
     }
+    // The new file is verified against the cartridge, a stopped save as far as it went, and
+    // takes the chosen name only when that passes. After a failed write or a lost linker the
+    // file is known to be wrong, and its verify could only fail or, worse, pass.
+    bool verified = false;
+    if ((saved || stopped) && !write_failed && closed) {
+        OpenDialog1FileName = dump.writing;
+        if (SelectImageFile(true, true)) verified = VerifyImage(startBlock);
+    }
     OpenDialog1FileName = SaveDialog1FileName;
-    // A stopped save is verified as far as it went. After a failed write the file is known to be
-    // short or unreadable (a full disk, a device that takes nothing), and its verify would end
-    // in a "Completed" line for a backup that does not exist.
-    if (!write_failed && closed && SelectImageFile(true, true)) VerifyImage(startBlock);
+    if (dump.writing != dump.target) {
+        if (!verified) {
+            DiscardReplacement(dump);
+            // The file was saved whole but is not the cartridge's: it is not kept either.
+            if (saved && closed) LogLine("File Save Abort!!!");
+        } else if (!CommitReplacement(dump)) {
+            LogLine("File Save Abort!!!");
+        }
+    }
     EndOperation();
     PumpMessages();
 }

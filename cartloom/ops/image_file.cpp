@@ -1,6 +1,7 @@
 #include "cartloom/ops/image_file.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "cartloom/link/detect.h"
@@ -14,7 +15,11 @@ namespace {
 constexpr std::size_t kHeaderBytes = 128;
 constexpr std::uint32_t kLargestCart = 0x400000;
 
+// Only a regular file: opening a FIFO would wait for a writer, and a directory or a device is
+// no image.
 std::FILE* OpenForReading() {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(OpenDialog1FileName, ec)) return nullptr;
     return std::fopen(OpenDialog1FileName.c_str(), "rb");
 }
 

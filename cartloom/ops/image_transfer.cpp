@@ -16,7 +16,9 @@ constexpr std::int32_t kByteUnitLimit = 65535;  // longer images count the bar i
 }  // namespace
 
 bool TransferImage(bool verify, std::uint32_t baseBlock) {
-    if (!ImageFitsCart(baseBlock)) return false;
+    // Blocks programmed past the cartridge's end would land on its start. Reads there only see
+    // the start again, as every read past the end does, a backup's included.
+    if (!verify && !ImageFitsCart(baseBlock)) return false;
     const std::uint32_t unit = ImageSize > kByteUnitLimit ? 1024 : 1;
     ProgressTotal = static_cast<std::uint32_t>(ImageSize);
     const std::uint32_t blocks = ProgressTotal / kBlockBytes;  // loading took whole blocks only
@@ -37,7 +39,7 @@ bool TransferImage(bool verify, std::uint32_t baseBlock) {
     });
 }
 
-void VerifyImage(std::uint32_t baseBlock) {
+bool VerifyImage(std::uint32_t baseBlock) {
     BeginOperation();
     SetCaption(StatusCaption::Operation, "File Verifying...");
     const bool ok = TransferImage(true, baseBlock);
@@ -46,4 +48,5 @@ void VerifyImage(std::uint32_t baseBlock) {
     CloseImageFile();
     EndOperation();
     PumpMessages();
+    return ok;
 }

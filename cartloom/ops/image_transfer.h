@@ -9,5 +9,6 @@
 // operation, nor closes the file.
 bool TransferImage(bool verify, std::uint32_t baseBlock);
 
-// A whole verify pass of the loaded file as its own operation; closes the file.
-void VerifyImage(std::uint32_t baseBlock);
+// A whole verify pass of the loaded file as its own operation; closes the file. true when the
+// cartridge holds the file.
+bool VerifyImage(std::uint32_t baseBlock);

@@ -9,6 +9,7 @@
 
 extern bool Busy;                    // an operation runs; the tick counts seconds, not the port
 extern bool StopRequested;           // the running loop stops at its next check
+extern bool CloseRequested;          // the window is to close: every operation stops at once
 extern std::int16_t ElapsedSeconds;  // seconds of the running operation
 extern bool BlinkPhase;              // lit or dark LED picture while blinking
 extern std::FILE* ImageFile;         // the one file an operation has open, or null

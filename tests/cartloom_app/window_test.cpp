@@ -1,5 +1,6 @@
 // The main window: its controls, the idle and busy ticks with the LED and button rules, the
 // operation helpers, Stop, Exit and the error box.
+#include <signal.h>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -9,6 +10,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+
+#include <QDir>
+#include <QFile>
 #include <cstdio>
 #include <stdexcept>
 
@@ -18,6 +22,7 @@
 #include "cartloom/app/file_dialog.h"
 #include "cartloom/app/form1.h"
 #include "cartloom/app/save_data_size_dialog.h"
+#include "cartloom/app/signals.h"
 #include "cartloom/link/detect.h"
 #include "cartloom/ops/operation_state.h"
 #include "tests/window_rig/window_rig.h"
@@ -151,6 +156,12 @@ class WindowTest : public QObject {
                                              << "RED"
                                              << "REDX" << false << ""
                                              << "";
+        // Past the link test, in the middle of the cartridge's detection: the second chip seems
+        // not to answer, but neither does the linker.
+        QTest::newRow("linker gone during the detection") << "unplug-after=300"
+                                                          << "RED"
+                                                          << "REDX" << false << ""
+                                                          << "";
         QTest::newRow("no cartridge") << "nocart"
                                       << "GRN"
                                       << "GRNX" << true << "378"
@@ -328,14 +339,41 @@ class WindowTest : public QObject {
         EndOperation();
     }
 
+    // Closing acts as Stop; the window closes by itself once the operation has ended.
     void closingWhileBusyWaitsForTheOperation() {
         WindowRig rig;
         TForm1& f = rig.form();
         BeginOperation();
         QVERIFY(!f.close());
         QVERIFY(f.isVisible());
+        QVERIFY(StopRequested);
         EndOperation();
-        QVERIFY(f.close());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.isVisible(), 2000);
+    }
+
+    // A SIGTERM during a write closes the window as its frame does: the write stops, the
+    // linker is given back, the simulator's counters are written, and the status tells why.
+    void signalClosesTheWindowLikeStop() {
+        QTemporaryDir dir;
+        const QString stats = dir.filePath(QStringLiteral("stats.txt"));
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("CARTLOOM_TEST_CHILD"), QStringLiteral("signal"));
+        env.insert(QStringLiteral("CARTLOOM_TEST_STATS"), stats);
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), QStringList{});
+        QVERIFY(child.waitForStarted(10000));
+        QByteArray out;
+        while (!out.contains("busy\n") && child.waitForReadyRead(30000)) out += child.readAll();
+        QVERIFY2(out.contains("busy\n"), out.constData());
+        QCOMPARE(::kill(pid_t(child.processId()), SIGTERM), 0);
+        QVERIFY(child.waitForFinished(60000));
+        out += child.readAll();
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 128 + SIGTERM);
+        QVERIFY2(out.contains("Stop process !!!\nFile Transfer Abort!!!\n"), out.constData());
+        QVERIFY2(!out.contains("File Verify Completed"), out.constData());
+        QVERIFY(QFile::exists(stats));
     }
 
     // Exit and an escaped exception both end the process with status 0; each runs in a child
@@ -369,6 +407,27 @@ class WindowTest : public QObject {
 
 namespace {
 
+// Runs a write in the event loop as the program does, until a signal closes the window; says
+// "busy" once the write runs, then prints the log.
+int CloseBySignal() {
+    WindowRig rig(Blank(k32Mbit),
+                  "stats=" + qEnvironmentVariable("CARTLOOM_TEST_STATS").toStdString());
+    rig.FirstTick();
+    CloseOnSignals(&rig.form());
+    const QString path = rig.WriteFile(QStringLiteral("game.ngp"), GameImage(k16Mbit));
+    bool told = false;
+    rig.on_port_read = [&] {
+        if (told || rig.form().Label2->text() != QStringLiteral("Transfering File...")) return;
+        told = true;
+        std::printf("busy\n");
+        std::fflush(stdout);
+    };
+    QTimer::singleShot(0, &rig.form(), [&] { rig.ClickAndChoose(rig.form().Write, path); });
+    QApplication::exec();
+    for (const QString& line : rig.LogSince()) std::printf("%s\n", qPrintable(line));
+    return ClosingSignal() != 0 ? 128 + ClosingSignal() : 0;
+}
+
 int ClickExit() {
     WindowRig rig;
     rig.form().Exit->click();
@@ -401,6 +460,7 @@ int main(int argc, char** argv) {
     const QByteArray child = qgetenv("CARTLOOM_TEST_CHILD");
     if (child == "exit") return ClickExit();
     if (child == "exception") return ThrowFromHandler();
+    if (child == "signal") return CloseBySignal();
     WindowTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -132,10 +132,11 @@ WindowRig::WindowRig(const Bytes& cart, const std::string& options) {
     std::string error;
     device_ = linksim::OpenDevice(cart_path_.toStdString(), options, &error);
     if (!device_) throw std::runtime_error(error);
-    auto port = std::make_unique<RigPort>(device_.get(), &on_port_read, [this](std::uint32_t a) {
-        ++bytes_read_;
-        if (a < read_.size()) read_[a] = true;
-    });
+    auto port = std::make_unique<RigPort>(device_.get(), cart_path_.toStdString(), &on_port_read,
+                                          [this](std::uint32_t a) {
+                                              ++bytes_read_;
+                                              if (a < read_.size()) read_[a] = true;
+                                          });
     port_ = port.get();
     previous_ = portio::InstallBackend(std::move(port));
     read_.assign(k32Mbit, false);

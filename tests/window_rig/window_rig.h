@@ -50,16 +50,24 @@ Bytes ReadFile(const QString& path);
 class RigPort final : public portio::PortBackend {
   public:
     using ReadNote = std::function<void(std::uint32_t addr)>;
-    RigPort(linksim::Device* device, std::function<void()>* on_read, ReadNote note)
-        : device_(device), on_read_(on_read), note_(std::move(note)) {}
+    RigPort(linksim::Device* device, std::string cart_file, std::function<void()>* on_read,
+            ReadNote note)
+        : device_(device),
+          cart_file_(std::move(cart_file)),
+          on_read_(on_read),
+          note_(std::move(note)) {}
     std::uint8_t Read(std::uint16_t port) override;
     void Write(std::uint16_t port, std::uint8_t value) override;
+    bool KeepsContentsIn(const std::string& path) const override {
+        return portio::SameFile(cart_file_, path);
+    }
 
     void set_recording(bool on) { recording_ = on; }
     std::vector<testsupport::Access> log;
 
   private:
     linksim::Device* device_;
+    std::string cart_file_;
     std::function<void()>* on_read_;
     ReadNote note_;
     bool recording_ = false;
