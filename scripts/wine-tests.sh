@@ -5,6 +5,7 @@
 # Usage: scripts/wine-tests.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh windows
 
 wine="${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}"
 [ -x "$wine" ] || { echo "wine64 not found (apt-get install wine64)"; exit 1; }
