@@ -45,12 +45,12 @@ for p in "${programs[@]}"; do
   [ -z "$warnings" ] || fail "man -l $p.1.gz warns: $warnings"
   warnings="$(zcat "$man" | groff -man -ww -z 2>&1)"
   [ -z "$warnings" ] || fail "groff warns on $p.1: $warnings"
-  zcat "$man" | head -1 | grep -qF "\"$p $version\"" || fail "$p.1 does not show version $version"
+  zcat "$man" | sed -n 1p | grep -qF "\"$p $version\"" || fail "$p.1 does not show version $version"
   page="$(MANWIDTH=80 man -l "$man" 2>/dev/null)"
   for word in ${words[$p]} "${sections[$p]}"; do
     grep -qF -- "$word" <<<"$page" || fail "the man page $p.1 does not mention $word"
   done
-  zcat "$root/share/doc/$p/changelog.gz" | head -1 | grep -qF "$p ($version)" ||
+  zcat "$root/share/doc/$p/changelog.gz" | sed -n 1p | grep -qF "$p ($version)" ||
     fail "the changelog of $p does not start with version $version"
   grep -q "^License: Expat" "$root/share/doc/$p/copyright" || fail "$p's copyright names no licence"
 done
