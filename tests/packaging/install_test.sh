@@ -85,7 +85,8 @@ fi
 
 # One Debian package per program, each with its own files, of the project's version; lintian
 # finds nothing to warn about.
-(cd "$build" && cpack -G DEB -B "$stage/pkg" >/dev/null) || fail "cpack could not build the .debs"
+(cd "$build" && cpack -G DEB -B "$stage/pkg" >"$stage/cpack.log" 2>&1) ||
+  fail "cpack could not build the .debs: $(cat "$stage/cpack.log")"
 debs=()
 for p in "${programs[@]}"; do
   deb="$stage/pkg/${p}_${version}_$(dpkg --print-architecture).deb"
