@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-dev}"
-scripts/install-deps.sh
+scripts/install-deps.sh test
 cmake --preset "$preset"
 cmake --build --preset "$preset"
 QT_QPA_PLATFORM=offscreen ctest --preset "$preset"

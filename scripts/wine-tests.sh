@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the 64-bit Windows tidewick with MinGW-w64 and runs a few end-to-end cases under Wine,
-# headless, against the simulated linker. The 32-bit build is only compiled (Debian's wine64
-# cannot run 32-bit programs).
+# headless, against the simulated linker. The 32-bit build, the deliverable, cannot run there
+# (Debian's wine64 runs no 32-bit programs): it is checked for what it imports, which must all
+# be in Windows XP (scripts/xp-imports.txt), for being stripped, and for the ZIP that holds it.
 # Usage: scripts/wine-tests.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh windows
 
 wine="${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}"
 [ -x "$wine" ] || { echo "wine64 not found (apt-get install wine64)"; exit 1; }
@@ -24,6 +26,41 @@ unset LINKSIM LINKSIM_OPTS TWKPORT PORTIO
 win() { local p; p="$(realpath -m "$1")"; echo "Z:${p//\//\\}"; }
 
 failures=0
+check() {  # check NAME PROBLEM: an empty PROBLEM passes
+    if [ -n "$2" ]; then
+        echo "FAIL $1"; echo "$2" | sed 's/^/    /'; failures=$((failures + 1))
+    else
+        echo "ok   $1"
+    fi
+}
+
+# The deliverable: the ZIP of the 32-bit build.
+objdump=i686-w64-mingw32-objdump
+zip="$(cd build/win32 && cpack -G ZIP -B "$work/zip" >/dev/null && ls "$work"/zip/*.zip)" || zip=""
+listing="$([ -n "$zip" ] && cmake -E tar tf "$zip" | sed 's|^[^/]*/||' | sort | tr '\n' ' ')"
+check "ZIP holds tidewick.exe, its readme and the licence" \
+    "$([ "$listing" = "LICENSE.txt README-windows.txt tidewick.exe " ] || echo "zip: ${zip:-none}, holding: $listing")"
+[ -n "$zip" ] || { echo "wine: cpack made no ZIP"; exit 1; }
+(cd "$work/zip" && cmake -E tar xf "$zip")
+unpacked="${zip%.zip}"
+exe32="$unpacked/tidewick.exe"
+format="$("$objdump" -f "$exe32" 2>&1 || true)"
+check "the ZIP's exe is a 32-bit one" "$([[ "$format" == *"file format pei-i386"* ]] || echo "$format")"
+# "DLL function" for every import, against the list of what XP has.
+imports="$("$objdump" -p "$exe32" | awk '
+    /DLL Name:/ { dll = $3; next }
+    /^$/ { dll = "" }
+    dll != "" && /^\t[0-9a-f]+\t/ { print dll, $NF }')"
+[ -n "$imports" ] || imports="(objdump listed no imports)"
+unknown="$(grep -vxF -f <(grep -v '^#' scripts/xp-imports.txt) <<<"$imports" || true)"
+check "it imports nothing newer than Windows XP" "$([ -z "$unknown" ] || printf '%s\n' "$unknown" \
+    "(scripts/xp-imports.txt lists what is known to be in XP; add an import once checked)")"
+debug_sections() { "$objdump" -h "$1" | awk '$2 ~ /^\.debug/ { print $2 }'; }
+check "it is stripped" "$(debug_sections "$exe32")"
+check "so is build/win32/tidewick/tidewick.exe" "$(debug_sections build/win32/tidewick/tidewick.exe)"
+check "README-windows.txt has Windows line ends" \
+    "$(awk '!/\r$/ { n++ } END { if (n) print n " lines end without CR" }' "$unpacked/README-windows.txt")"
+
 # run NAME EXPECTED_EXIT EXPECTED_TEXT [VAR=VALUE...] -- ARGS...
 run() {
     local name="$1" want_rc="$2" want_text="$3"; shift 3

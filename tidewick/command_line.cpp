@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "tidewick/console.h"
 #include "tidewick/settings.h"
@@ -77,13 +78,26 @@ std::uint32_t ParsePortNumber(const char* text) {
 }
 
 bool ReadArguments(int argc, char** argv) {
+    bool switches_ended = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        if (arg[0] != '/' && arg[0] != '-') {
+        if (switches_ended || (arg[0] != '/' && arg[0] != '-')) {
             FileArgument = arg;
             std::printf("Filename: \"%s\".\n", arg);
             continue;
         }
+        // Three whole words a Unix user tries; any other argument keeps its DOS meaning, so
+        // "--x" still names the switch '-'.
+        if (std::strcmp(arg, "--") == 0) {
+            // Without it, an absolute path could never be given: "/" starts a switch.
+            switches_ended = true;
+            continue;
+        }
+        if (std::strcmp(arg, "--help") == 0) {
+            PrintHelp();
+            return false;
+        }
+        if (std::strcmp(arg, "--version") == 0) return false;  // the banner is already out
         switch (FoldLower(arg[1])) {
             case '?':
                 PrintHelp();

@@ -14,8 +14,9 @@ void PrintHelp();
 std::uint32_t ParsePortNumber(const char* text);
 
 // Reads the arguments left to right into the run settings, echoing file names and warning of
-// unknown switches. Returns false when /? was met: the help has been printed and the program
-// ends with exit code 0.
+// unknown switches; after "--" every argument is a file name. Returns false when the program
+// ends here with exit code 0: at /? or --help, once the help has been printed, and at
+// --version, whose banner has been printed before the arguments are read.
 bool ReadArguments(int argc, char** argv);
 
 // TWKPORT, when it exists, overrides /p.

@@ -107,6 +107,47 @@ TEST_F(CommandLine, HelpEndsTheRunWithoutTouchingThePort) {
     EXPECT_FALSE(Exists("cart.bin"));
 }
 
+TEST_F(CommandLine, LongHelpAndVersionEndTheRunWithoutTouchingThePort) {
+    RunTable({
+        {"--help", {"--help"}, {}, kHelp, 0},
+        {"--help after a file and a switch",
+         {"game.ngp", "/i", "--help", "/w"},
+         {},
+         Filename("game.ngp") + kHelp,
+         0},
+        {"--version is the banner alone", {"--version"}, {}, "", 0},
+        {"--version before /?", {"--version", "/?"}, {}, "", 0},
+    });
+    EXPECT_FALSE(Exists("cart.bin"));
+}
+
+TEST_F(CommandLine, DoubleDashEndsTheSwitches) {
+    RunTable({
+        {"switch-like names after --",
+         {"--", "/?", "-w", "--help", "--"},
+         {},
+         Filename("/?") + Filename("-w") + Filename("--help") + Filename("--"),
+         0},
+        // Only the three whole words are new; these name the switch '-' as they always did.
+        {"other double-dash words warn as before",
+         {"--verbose", "--HELP", "--version2", "-"},
+         {},
+         "Warning: Invalid option '-'!\nWarning: Invalid option '-'!\n"
+         "Warning: Invalid option '-'!\n" +
+             std::string("Warning: Invalid option '\0'!\n", 29),
+         0},
+    });
+}
+
+TEST_F(CommandLine, AnAbsolutePathAfterDoubleDash) {
+    MakeCart(0x400000, SampleImage(0x8000));
+    const std::string backup = Path("backup.ngp");
+    Result r = Run({"/b", "--", backup});
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_TRUE(r.out.starts_with(kBanner + Filename(backup))) << r.out;
+    EXPECT_EQ(ReadFile("backup.ngp"), Cart());
+}
+
 TEST_F(CommandLine, TheLastOfTwoFileNamesIsUsed) {
     WriteFile("b.ngp", {});
     Result r = Run({"a.ngp", "/v", "b.ngp"});
