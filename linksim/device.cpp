@@ -28,7 +28,8 @@ constexpr std::uint32_t kLinkerAddressMask = 0x1FFFFF;
 Device::Device(const Options& options, std::unique_ptr<CartStore> store)
     : options_(options), store_(options.nocart ? nullptr : std::move(store)) {
     if (!store_) return;
-    ChipTiming timing{options_.program_reads, options_.erase_reads, options_.erase_hang};
+    ChipTiming timing{options_.program_reads, options_.erase_reads, options_.erase_hang,
+                      options_.erase_timeout};
     std::uint8_t* data = store_->Data();
     std::uint32_t size = store_->Size();
     if (size == kMaxCartBytes) {

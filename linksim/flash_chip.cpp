@@ -56,6 +56,8 @@ std::uint8_t FlashChip::Read(std::uint32_t addr) {
             break;
         case Mode::ProgramFailed:
             return StatusRead(static_cast<std::uint8_t>((~op_value_ & kDq7) | kDq5));
+        case Mode::EraseFailed:
+            return StatusRead(kDq5);
         case Mode::Erasing:
             if (timing_.erase_hang) return StatusRead(0);
             if (busy_reads_ > 0) {
@@ -79,6 +81,7 @@ void FlashChip::Write(std::uint32_t addr, std::uint8_t value) {
         case Mode::Erasing:
             return;  // a busy chip takes no commands
         case Mode::ProgramFailed:
+        case Mode::EraseFailed:
             // Only a reset leaves the time-limit state; the 0xF0 of the reset sequence does it.
             if (value == kCmdReset) {
                 mode_ = Mode::Read;
@@ -167,6 +170,12 @@ void FlashChip::StartErase(std::uint32_t first, std::uint32_t size, bool whole_c
     erase_size_ = size > size_ ? size_ : size;
     mode_ = Mode::Erasing;
     busy_reads_ = timing_.erase_reads;
+    if (timing_.erase_timeout != 0 &&
+        stats_->sector_erases + stats_->chip_erases == timing_.erase_timeout) {
+        // Past its time limit the erase has cleared its cells, but no more is known of them.
+        Finish();
+        mode_ = Mode::EraseFailed;
+    }
 }
 
 void FlashChip::Finish() {

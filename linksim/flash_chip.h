@@ -22,6 +22,9 @@ struct ChipTiming {
     std::uint32_t program_reads = 2;
     std::uint32_t erase_reads = 1000;
     bool erase_hang = false;
+    // The erase, counted as the counters count them, that clears its cells and then reports
+    // its time limit (DQ5) until a reset; 0 for none.
+    std::uint64_t erase_timeout = 0;
 };
 
 class FlashChip {
@@ -40,7 +43,7 @@ class FlashChip {
     static constexpr std::uint8_t kId[4] = {0xD0, 0x2C, 0x01, 0x80};
 
   private:
-    enum class Mode { Read, Id, Programming, ProgramFailed, Erasing };
+    enum class Mode { Read, Id, Programming, ProgramFailed, Erasing, EraseFailed };
     enum class Step {
         Idle,
         Unlock1,

@@ -59,6 +59,11 @@ bool ParseOptions(std::string_view text, Options* out, std::string* error) {
                 return bad("a hexadecimal cartridge address up to 3fffff is expected");
             }
             opts.stuck = static_cast<std::uint32_t>(n);
+        } else if (key == "erase-timeout" && has_value) {
+            if (!ParseNumber(value, 10, UINT64_MAX, &n) || n == 0) {
+                return bad("a decimal count from 1 is expected");
+            }
+            opts.erase_timeout = n;
         } else if (key == "unplug-after" && has_value) {
             if (!ParseNumber(value, 10, UINT64_MAX, &n)) return bad("a decimal count is expected");
             opts.unplug_after = n;
@@ -73,7 +78,8 @@ bool ParseOptions(std::string_view text, Options* out, std::string* error) {
             opts.stats_file = std::string(value);
         } else {
             *error = "LINKSIM_OPTS: unknown option '" + std::string(word) +
-                     "' (known: base=, spp, nolinker, nocart, stuck=, erase-hang, unplug-after=, "
+                     "' (known: base=, spp, nolinker, nocart, stuck=, erase-hang, erase-timeout=, "
+                     "unplug-after=, "
                      "program-reads=, erase-reads=, stats=)";
             return false;
         }

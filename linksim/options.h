@@ -15,6 +15,7 @@ struct Options {
     bool nocart = false;                 // linker without cartridge: flash reads give 0x00
     std::optional<std::uint32_t> stuck;  // cartridge byte that cannot be programmed
     bool erase_hang = false;             // an erase never finishes
+    std::uint64_t erase_timeout = 0;     // the erase that clears its cells, then reports DQ5
     std::optional<std::uint64_t> unplug_after;  // port accesses before the linker goes silent
     std::uint32_t program_reads = 2;            // status reads a byte program stays busy
     std::uint32_t erase_reads = 1000;           // status reads an erase stays busy

@@ -136,6 +136,30 @@ TEST_P(Flash, EraseHangNeverSettlesAndChangesNothing) {
     EXPECT_EQ(link.device().Cart()[0], 0x00);
 }
 
+// The second erase clears its sector, then reports its time limit until a reset.
+TEST_P(Flash, EraseTimeoutClearsTheCellsThenReportsDq5UntilReset) {
+    linksim::Options o = Opts();
+    o.erase_timeout = 2;
+    SimulatedLink link(o, Cart(linksim::kMaxCartBytes, 0x00));
+    bus.Enable(0x02);
+    bus.EraseSector(0x010000);
+    EXPECT_GT(bus.WaitReady(0x010000), 0);
+    bus.EraseSector(0x020000);
+    EXPECT_EQ(bus.WaitReady(0x020000, 5000), -1);
+    EXPECT_EQ(bus.Read() & 0xA0, 0x20);  // DQ5 set, DQ7 low
+    bus.Program(0x020000, 0x12);         // a chip past its time limit takes no command
+    bus.Reset();
+    bus.Program(0x020001, 0x34);
+    EXPECT_GT(bus.WaitReady(0x020001), 0);
+    const std::uint8_t* cart = link.device().Cart();
+    EXPECT_EQ(cart[0x010000], 0xFF);
+    EXPECT_EQ(cart[0x020000], 0xFF);
+    EXPECT_EQ(cart[0x020001], 0x34);
+    EXPECT_EQ(cart[0x02FFFF], 0xFF);
+    EXPECT_EQ(cart[0x030000], 0x00);
+    EXPECT_EQ(link.device().stats().sector_erases, 2u);
+}
+
 struct SectorCase {
     std::uint32_t addr;   // any address inside the sector
     std::uint32_t first;  // the sector's bounds
