@@ -1,6 +1,5 @@
 // Block reads, verification and programming through the shared block buffer.
 #include <cstdio>
-#include <utility>
 
 #include "cartloom/link/bus.h"
 #include "cartloom/link/flash.h"
@@ -11,8 +10,6 @@ namespace {
 
 constexpr std::uint32_t kPumpSkipMask = 0x1FFF;  // no pump at offsets 0, 0x2000, 0x4000, 0x6000
 constexpr std::uint8_t kDataRegister = 3;
-
-std::function<void()> program_pump;
 
 // The buffer holds 128 pages; a larger count must not run past it.
 std::uint32_t PagesInBuffer(std::uint8_t pages) {
@@ -50,11 +47,8 @@ std::uint8_t RereadPageByte(std::uint32_t page_addr, std::uint8_t i) {
 
 void ResetBlockState() {
     BlockBuffer.fill(0);
-    program_pump = nullptr;
-}
-
-void SetProgramPump(std::function<void()> pump) {
-    program_pump = std::move(pump);
+    SetProgramPump(nullptr);
+    EraseReadLimit = 0x7FFFFFF;
 }
 
 void ReadBlockPages(std::uint32_t block, std::uint8_t pages) {
@@ -95,7 +89,7 @@ std::int32_t ProgramBlock(std::uint32_t block) {
     SelectChipForBlock(block);
     const std::uint32_t addr = block << 15;
     for (std::uint32_t i = 0; i < kBlockBytes; ++i) {
-        if ((i & kPumpSkipMask) != 0 && program_pump) program_pump();
+        if ((i & kPumpSkipMask) != 0) RunProgramPump();
         const std::uint8_t v = BlockBuffer[i];
         if (v == 0xFF) continue;  // erased flash already holds it
         if (ProgramByte(addr + i, v) != 0) return -1;

@@ -1,6 +1,8 @@
 // JEDEC command sequences, status polling, byte program and erase.
 #include "cartloom/link/flash.h"
 
+#include <utility>
+
 #include "cartloom/link/bus.h"
 
 namespace {
@@ -19,8 +21,11 @@ constexpr std::uint8_t kCmdSectorErase = 0x30;
 constexpr std::uint8_t kDq7 = 0x80;
 constexpr std::uint8_t kDq6 = 0x40;
 constexpr std::uint32_t kDataPollReads = 0x7FFF;
-constexpr std::uint32_t kToggleReads = 0x7FFFFFF;
 constexpr int kProgramAttempts = 4;
+// An erase takes seconds; the window stays painted and counting through it.
+constexpr std::uint32_t kPumpEveryReads = 256;
+
+std::function<void()> program_pump;
 
 bool IdAccepted(const std::uint8_t (&id)[4]) {
     if ((id[0] & 0x90) != 0x90) return false;
@@ -38,6 +43,16 @@ std::uint8_t Erase(std::uint32_t addr, std::uint8_t command) {
 }
 
 }  // namespace
+
+std::uint32_t EraseReadLimit = 0x7FFFFFF;
+
+void SetProgramPump(std::function<void()> pump) {
+    program_pump = std::move(pump);
+}
+
+void RunProgramPump() {
+    if (program_pump) program_pump();
+}
 
 void FlashCommand(std::uint8_t c) {
     SetWriteDirection();
@@ -77,7 +92,8 @@ std::uint8_t WaitDataPoll(std::uint8_t data) {
 
 std::uint8_t WaitToggleDone() {
     std::uint8_t prev = ReadCartByte() & kDq6;
-    for (std::uint32_t n = 0; n < kToggleReads; ++n) {
+    for (std::uint32_t n = 0; n < EraseReadLimit; ++n) {
+        if (n % kPumpEveryReads == kPumpEveryReads - 1) RunProgramPump();
         std::uint8_t cur = ReadLinkerByte() & kDq6;
         if (cur == prev) return 0;
         prev = cur;

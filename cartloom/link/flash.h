@@ -14,9 +14,15 @@ extern std::array<std::uint8_t, kBlockBytes> BlockBuffer;
 // The buffer and the pump as at program start: all zero, no pump.
 void ResetBlockState();
 
-// Called by ProgramBlock before every byte except offsets 0x0000, 0x2000, 0x4000 and 0x6000, so
-// the window can process its pending messages. Without one, nothing is called.
+// The window's pump while the flash works, so that it can process its pending messages: called
+// by ProgramBlock before every byte except offsets 0x0000, 0x2000, 0x4000 and 0x6000, and by an
+// erase wait every 256 status reads. Without one, nothing is called.
 void SetProgramPump(std::function<void()> pump);
+void RunProgramPump();
+
+// Status reads after the first an erase may take before it counts as hung: 0x7FFFFFF, lowered
+// only by tests.
+extern std::uint32_t EraseReadLimit;
 
 void FlashCommand(std::uint8_t c);
 void FlashReset();

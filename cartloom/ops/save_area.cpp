@@ -66,11 +66,13 @@ bool EraseSaveArea(std::uint32_t start, std::uint32_t end) {
     // Nothing is erased on the strength of data a silent linker gave.
     if (kept_first < kept_end && !LinkStillAnswers()) return false;
     SelectChip1();
-    for (std::uint32_t a = start; a < end; a += kEraseStep) {
-        if (EraseSector(a) != 0) return false;
-    }
-    // A silent linker reads as an erase that finished at once.
+    bool erased = true;
+    for (std::uint32_t a = start; a < end && erased; a += kEraseStep) erased = EraseSector(a) == 0;
+    // A silent linker reads as an erase that finished at once, and nothing can be written back.
     if (!LinkStillAnswers()) return false;
+    // An erase that failed may have cleared the kept data all the same: it goes back whatever
+    // happened, once the chip has left its time-limit state.
+    if (!erased) FlashReset();
     for (std::uint32_t b = kept_first; b < kept_end; ++b) {
         const auto from = kept.begin() + std::ptrdiff_t{b - kept_first} * kBlockBytes;
         std::copy(from, from + kBlockBytes, BlockBuffer.begin());
@@ -80,5 +82,5 @@ bool EraseSaveArea(std::uint32_t start, std::uint32_t end) {
             return false;
         }
     }
-    return true;
+    return erased;
 }

@@ -28,5 +28,5 @@ std::uint32_t RestoreBaseBlock();
 
 // Erases the area from `start` to `end` with a sector erase at every 4 KB boundary. The chip
 // erases whole sectors, so data of the game that shares the first sector is read before and
-// written back after. false on a failure.
+// written back after, also after an erase that failed. false on a failure.
 bool EraseSaveArea(std::uint32_t start, std::uint32_t end);
