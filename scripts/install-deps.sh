@@ -11,7 +11,7 @@ build=(cmake ninja-build g++ qt6-base-dev libgl-dev)
 # Window tests render with a known font under Xvfb / offscreen; the packaging test renders the
 # man pages, builds the .debs and runs lintian on them, and reads the window's X properties.
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev
-      fonts-dejavu-core xvfb xauth x11-utils
+      fonts-dejavu-core xvfb xauth x11-utils xdotool
       man-db groff-base dpkg-dev lintian util-linux libcap2-bin)
 # The -win32 thread-model compilers: their runtime imports nothing newer than Windows XP has.
 windows=(cmake ninja-build g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 wine64)

@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QDialog>
 #include <QFont>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -17,6 +18,10 @@
 namespace {
 
 const QColor kMaroon(0x80, 0x00, 0x00);
+constexpr int kGameNamePixels = 13;
+constexpr int kSmallestPixels = 9;
+// The inner right edge of the size dialogs' bevel (8 + 281, less its frame).
+constexpr int kBevelRight = 287;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int left, int top) {
     auto* b = new QPushButton(QString::fromLatin1(caption), parent);
@@ -94,7 +99,7 @@ QLabel* MakeGameNameLabel(QWidget* parent) {
     l->setObjectName(QStringLiteral("GameName"));
     l->setGeometry(56, 16, 90, 16);
     QFont font = l->font();
-    font.setPixelSize(13);
+    font.setPixelSize(kGameNamePixels);
     font.setBold(true);
     font.setItalic(true);
     l->setFont(font);
@@ -105,7 +110,19 @@ QLabel* MakeGameNameLabel(QWidget* parent) {
 }
 
 void SetGameName(QLabel* label, const std::string& title) {
-    label->setText(QStringLiteral("GameName=") + QString::fromStdString(title));
-    // Titles run longer than the design width: the label grows to the right to show them whole.
-    label->resize(std::max(90, label->sizeHint().width()), label->height());
+    const QString text = QStringLiteral("GameName=") + QString::fromStdString(title);
+    // Titles run longer than the design width: the label grows to the right, up to the bevel's
+    // inner edge, and a smaller font shows a title whole that would run past it; one that still
+    // does not fit ends in "...", and its hint shows it whole.
+    const int room = kBevelRight - label->x();
+    QFont font = label->font();
+    font.setPixelSize(kGameNamePixels);
+    while (QFontMetrics(font).horizontalAdvance(text) > room &&
+           font.pixelSize() > kSmallestPixels) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    label->setFont(font);
+    label->setText(QFontMetrics(font).elidedText(text, Qt::ElideRight, room));
+    label->setToolTip(text);
+    label->resize(std::clamp(label->sizeHint().width(), 90, room), label->height());
 }

@@ -13,4 +13,10 @@ class TFileDialog : public QFileDialog {
     // Shows the dialog modally, starting at `*name` when it is not empty. true when the user
     // chose a file; `*name` then holds it.
     bool Execute(QString* name);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void HideCompletions();
 };

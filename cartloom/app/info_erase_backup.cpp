@@ -67,6 +67,14 @@ void TForm1::BackupClick() {
         return;
     }
     const bool header_missing = n == 0 && CartHeaderMissing();
+    // No game header, and no cartridge that answers either: there is nothing to back up, and
+    // a file of what an empty slot reads would pass its own verify.
+    if (header_missing && DetectCart() == 0) {
+        LogLine("Backup Cancel!!!");
+        EndOperation();
+        PumpMessages();
+        return;
+    }
     TRadioGroup* size = BackupDataSizeDialog->BackupDataSize;
     if (n != 0) {
         size->SetItemIndex(BackupItemFor(n));

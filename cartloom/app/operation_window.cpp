@@ -48,6 +48,12 @@ void TOperationWindow::SetCaption(StatusCaption caption, std::string_view text) 
 }
 
 void TOperationWindow::ShowOperationRunning(bool running) {
+    if (!running) {
+        // Clicks made while the buttons were greyed, in a stretch that processed no messages,
+        // are still waiting. Handled now, while the buttons are greyed still, they do nothing,
+        // as they did nothing on the screen.
+        QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers);
+    }
     for (QToolButton* b : {form_->Write, form_->Verify, form_->Info, form_->Backup, form_->Erase,
                            form_->SaveData, form_->RestoreData, form_->Exit}) {
         b->setEnabled(!running);

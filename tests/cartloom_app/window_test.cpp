@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -378,6 +379,19 @@ class WindowTest : public QObject {
 
     // Exit and an escaped exception both end the process with status 0; each runs in a child
     // process of this test program (see main).
+    // A click on the greyed Exit that the window could not handle at once is dropped at the end
+    // of the operation: the process goes on (the child says so with status 3).
+    void greyedExitClickedDuringAnOperationDoesNotEndTheProgram() {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("CARTLOOM_TEST_CHILD"), QStringLiteral("greyed-exit"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), QStringList{});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 3);
+    }
+
     void processEndsWithStatusZero_data() {
         QTest::addColumn<QString>("scenario");
         QTest::addColumn<QString>("shown");  // what the error box said, title|text
@@ -428,6 +442,21 @@ int CloseBySignal() {
     return ClosingSignal() != 0 ? 128 + ClosingSignal() : 0;
 }
 
+int ClickGreyedExit() {
+    WindowRig rig;
+    QToolButton* exit = rig.form().Exit;
+    BeginOperation();
+    const QPointF at = QRectF(exit->rect()).center();
+    const QPointF global = exit->mapToGlobal(at);
+    QCoreApplication::postEvent(exit, new QMouseEvent(QEvent::MouseButtonPress, at, global,
+                                                      Qt::LeftButton, Qt::LeftButton, {}));
+    QCoreApplication::postEvent(exit, new QMouseEvent(QEvent::MouseButtonRelease, at, global,
+                                                      Qt::LeftButton, Qt::NoButton, {}));
+    EndOperation();
+    QTest::qWait(50);
+    return 3;  // still here
+}
+
 int ClickExit() {
     WindowRig rig;
     rig.form().Exit->click();
@@ -461,6 +490,7 @@ int main(int argc, char** argv) {
     if (child == "exit") return ClickExit();
     if (child == "exception") return ThrowFromHandler();
     if (child == "signal") return CloseBySignal();
+    if (child == "greyed-exit") return ClickGreyedExit();
     WindowTest test;
     return QTest::qExec(&test, argc, argv);
 }
