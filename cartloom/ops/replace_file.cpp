@@ -32,7 +32,10 @@ std::string TemporaryBeside(const fs::path& target) {
     static std::mt19937 random{std::random_device{}()};
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
-    return (target.parent_path() / ("." + target.filename().string() + suffix)).string();
+    std::string name = ".";
+    name += target.filename().string();
+    name += suffix;
+    return (target.parent_path() / name).string();
 }
 
 }  // namespace

@@ -24,8 +24,17 @@ using namespace windowtest;
 
 namespace {
 
+// Runs xdotool while the window goes on handling what it does to it.
 bool XDo(const QStringList& args) {
-    return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), args);
+    if (!xdotool.waitForStarted(5000)) return false;
+    QElapsedTimer since;
+    since.start();
+    while (!xdotool.waitForFinished(10) && since.elapsed() < 20000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
 }
 
 bool ClickOn(QWidget* w) {
@@ -46,9 +55,10 @@ std::function<void(QWidget*)> TypeAndReturn(const QString& path, bool* listed) {
     return [path, listed](QWidget* dialog) {
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         QVERIFY(name != nullptr);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
         name->setFocus();
         QVERIFY(XDo({"type", "--delay", "10", path}));
-        QTRY_VERIFY_WITH_TIMEOUT(name->text() == path && !VisiblePopups().isEmpty(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(name->text() == path && !VisiblePopups().isEmpty(), 15000);
         *listed = true;
         QVERIFY(XDo({"key", "Return"}));
     };

@@ -50,8 +50,9 @@ void DialogScript::Poll() {
     if (dialog == nullptr || !dialog->isVisible()) return;
     for (const Acting& a : acting_) {
         if (a.dialog != dialog) continue;
-        // One that stays open means the action did not take, and the test would hang.
-        if (a.since.elapsed() < 3000) return;
+        // One that stays open means the action did not take, and the test would hang. Slow
+        // builds (sanitizers) and actions that type as a person does take their time.
+        if (a.since.elapsed() < 15000) return;
         unexpected << "still open: " + dialog->windowTitle();
         dialog->close();
         return;
