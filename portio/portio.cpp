@@ -1,5 +1,6 @@
 #include "portio/portio.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,6 +27,9 @@ class AbsentPort final : public PortBackend {
   public:
     std::uint8_t Read(std::uint16_t) override { return 0xFF; }
     void Write(std::uint16_t, std::uint8_t) override {}
+    void ReadRun(std::uint16_t, std::uint8_t* out, std::size_t n) override {
+        std::fill(out, out + n, std::uint8_t{0xFF});
+    }
 };
 
 std::string Environment(const char* name) {
@@ -40,6 +44,10 @@ class SimulatedPort final : public PortBackend {
         : device_(device), owned_(std::move(owned)) {}
     std::uint8_t Read(std::uint16_t port) override { return device_->Read(port); }
     void Write(std::uint16_t port, std::uint8_t value) override { device_->Write(port, value); }
+    // One device read per byte, so that its counters see every access of the run.
+    void ReadRun(std::uint16_t port, std::uint8_t* out, std::size_t n) override {
+        for (std::size_t i = 0; i < n; ++i) out[i] = device_->Read(port);
+    }
 
   private:
     linksim::Device* device_;
@@ -148,4 +156,12 @@ std::uint8_t PortRead(std::uint16_t port) {
 
 void PortWrite(std::uint16_t port, std::uint8_t value) {
     if (portio::g_backend) portio::g_backend->Write(port, value);
+}
+
+void PortReadRun(std::uint16_t port, std::uint8_t* out, std::size_t n) {
+    if (portio::g_backend) {
+        portio::g_backend->ReadRun(port, out, n);
+    } else {
+        std::fill(out, out + n, std::uint8_t{0xFF});
+    }
 }
