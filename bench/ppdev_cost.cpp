@@ -174,11 +174,12 @@ int main() {
             linksim::Device device(linksim::Options{}, linksim::MakeMemoryStore(cart));
             kernelmodel::Attach(&device, kBase, kind.chipset);
             kernelmodel::Tree tree(kBase, kind.chipset);
-            std::string why;
+            portio::Refusal refusal;
             const std::uint16_t bases[] = {kBase};
-            auto ppdev = portio::ppdev::Open(bases, kernelmodel::Syscalls(), tree.roots(), &why);
+            auto ppdev =
+                portio::ppdev::Open(bases, kernelmodel::Syscalls(), tree.roots(), &refusal);
             if (!ppdev) {
-                std::fprintf(stderr, "ppdev: %s\n", why.c_str());
+                std::fprintf(stderr, "ppdev: %s\n", refusal.why.c_str());
                 return 1;
             }
             auto counting = std::make_unique<CountingPort>(std::move(ppdev));

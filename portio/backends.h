@@ -12,14 +12,22 @@
 
 namespace portio {
 
+// Why a way to the port could not be had.
+struct Refusal {
+    std::string why;
+    // Another program or driver holds the port: the run must stop rather than try another way.
+    bool in_use = false;
+};
+
 // The kernel's parallel-port device for the bases in `bases` that have one (the others read
-// 0xFF); nullptr with the reason when none of them could be opened and claimed.
+// 0xFF); nullptr with the reason when none of them could be opened and claimed, or when one is
+// in use.
 std::unique_ptr<PortBackend> TryDeviceAccess(std::span<const std::uint16_t> bases,
-                                             std::string* why);
+                                             Refusal* refusal);
 
 // Direct x86 IN/OUT on base + 0 to base + 4 of every base.
 std::unique_ptr<PortBackend> TryDirectAccess(std::span<const std::uint16_t> bases,
-                                             std::string* why);
+                                             Refusal* refusal);
 
 // Every read gives 0xFF, writes go nowhere.
 std::unique_ptr<PortBackend> MakeAbsentPort();
@@ -29,7 +37,7 @@ std::unique_ptr<PortBackend> MakeSimulatedPort(const std::string& file, const st
                                                std::string* error);
 
 using PortProbe =
-    std::function<std::unique_ptr<PortBackend>(std::span<const std::uint16_t>, std::string*)>;
+    std::function<std::unique_ptr<PortBackend>(std::span<const std::uint16_t>, Refusal*)>;
 
 // Everything the choice of backend reads from outside the process, so that tests can set it.
 struct ChoiceInputs {
@@ -48,9 +56,10 @@ struct Choice {
     bool privileges_dropped = true;
 };
 
-// The simulator when `linksim` is set; else the forced backend, or the first of the kernel's
-// device and direct I/O that comes up; else the absent port. Privileges are given up before
-// the simulator's file is opened, and right after a real port was reached.
+// The simulator when `linksim` is set; else the forced backend, or the first of direct I/O and
+// the kernel's device that comes up; else the absent port. A port in use by another program
+// stops the run. Privileges are given up before the simulator's file is opened, and right after
+// a real port was reached.
 Choice ChooseBackend(std::span<const std::uint16_t> bases, const ChoiceInputs& inputs);
 
 }  // namespace portio

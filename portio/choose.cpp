@@ -55,37 +55,43 @@ Choice Simulated(const ChoiceInputs& inputs) {
 }
 
 Choice Forced(std::span<const std::uint16_t> bases, const ChoiceInputs& inputs) {
-    std::string why;
+    Refusal refusal;
     if (inputs.forced == "absent") return Take(MakeAbsentPort(), BackendKind::Absent);
     if (inputs.forced == "ppdev") {
-        if (auto device = inputs.device(bases, &why)) {
+        if (auto device = inputs.device(bases, &refusal)) {
             return Take(std::move(device), BackendKind::Ppdev);
         }
-        return Unusable(Choice{}, BackendKind::Ppdev, "PORTIO=ppdev: " + why);
+        return Unusable(Choice{}, BackendKind::Ppdev, "PORTIO=ppdev: " + refusal.why);
     }
     if (inputs.forced == "direct") {
-        if (auto direct = inputs.direct(bases, &why)) {
+        if (auto direct = inputs.direct(bases, &refusal)) {
             return Take(std::move(direct), BackendKind::Direct);
         }
-        return Unusable(Choice{}, BackendKind::Direct, "PORTIO=direct: " + why);
+        return Unusable(Choice{}, BackendKind::Direct, "PORTIO=direct: " + refusal.why);
     }
     return Unusable(
         Choice{}, BackendKind::Absent,
         "PORTIO='" + inputs.forced + "' is not a port access; use ppdev, direct or absent");
 }
 
+// Direct I/O first, where the process may do it: one bus access per port access, where the
+// kernel's device adds system calls and register accesses of its own.
 Choice Automatic(std::span<const std::uint16_t> bases, const ChoiceInputs& inputs) {
-    std::string device_why;
-    if (auto device = inputs.device(bases, &device_why)) {
-        return Take(std::move(device), BackendKind::Ppdev);
-    }
-    std::string direct_why;
-    if (auto direct = inputs.direct(bases, &direct_why)) {
+    Refusal direct_refusal;
+    if (auto direct = inputs.direct(bases, &direct_refusal)) {
         return Take(std::move(direct), BackendKind::Direct);
     }
+    Refusal device_refusal;
+    if (auto device = inputs.device(bases, &device_refusal)) {
+        return Take(std::move(device), BackendKind::Ppdev);
+    }
+    if (device_refusal.in_use) return Unusable(Choice{}, BackendKind::Ppdev, device_refusal.why);
     Choice choice = Take(MakeAbsentPort(), BackendKind::Absent);
     choice.result.outcome = AccessOutcome::Refused;
-    choice.result.reason = device_why.empty() ? direct_why : device_why + "; " + direct_why;
+    choice.result.reason = direct_refusal.why.empty() ? device_refusal.why
+                           : device_refusal.why.empty()
+                               ? direct_refusal.why
+                               : device_refusal.why + "; " + direct_refusal.why;
     return choice;
 }
 

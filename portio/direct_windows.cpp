@@ -20,7 +20,7 @@ class DirectPort final : public PortBackend {
 
 }  // namespace
 
-std::unique_ptr<PortBackend> TryDirectAccess(std::span<const std::uint16_t>, std::string*) {
+std::unique_ptr<PortBackend> TryDirectAccess(std::span<const std::uint16_t>, Refusal*) {
     return std::make_unique<DirectPort>();
 }
 

@@ -28,6 +28,7 @@ struct Scenario {
 
     bool device_works;
     bool direct_works;
+    bool device_in_use = false;
     bool drop_works = true;
     std::vector<std::string> events;
 
@@ -35,14 +36,19 @@ struct Scenario {
         portio::ChoiceInputs in;
         in.forced = std::move(forced);
         in.linksim = std::move(linksim);
-        in.device = [this](std::span<const std::uint16_t>, std::string* why) {
+        in.device = [this](std::span<const std::uint16_t>, portio::Refusal* refusal) {
             events.push_back("device");
-            *why = "no parallel-port device has base 0x378";
+            if (device_in_use) {
+                refusal->why = "/dev/parport0 (the port at 0x378) is in use";
+                refusal->in_use = true;
+                return std::unique_ptr<NullPort>();
+            }
+            refusal->why = "the kernel knows no parallel port at 0x378";
             return device_works ? std::make_unique<NullPort>() : nullptr;
         };
-        in.direct = [this](std::span<const std::uint16_t>, std::string* why) {
+        in.direct = [this](std::span<const std::uint16_t>, portio::Refusal* refusal) {
             events.push_back("direct");
-            *why = "no permission for direct port I/O";
+            refusal->why = "direct port I/O refused";
             return direct_works ? std::make_unique<NullPort>() : nullptr;
         };
         in.drop_privileges = [this](std::string* why) {
@@ -56,26 +62,42 @@ struct Scenario {
 
 constexpr std::array<std::uint16_t, 1> kBase{0x378};
 
-TEST(BackendChoice, WithoutPortioTheDeviceComesBeforeDirectIoAndTheAbsentPortLast) {
+TEST(BackendChoice, WithoutPortioDirectIoComesBeforeTheDeviceAndTheAbsentPortLast) {
     struct Case {
-        bool device, direct;
+        bool device, direct, in_use;
         AccessOutcome outcome;
         BackendKind kind;
         std::vector<std::string> events;
         std::string reason;
     };
     const Case cases[] = {
-        {true, true, AccessOutcome::Ready, BackendKind::Ppdev, {"device", "drop"}, ""},
-        {false, true, AccessOutcome::Ready, BackendKind::Direct, {"device", "direct", "drop"}, ""},
+        {true, true, false, AccessOutcome::Ready, BackendKind::Direct, {"direct", "drop"}, ""},
+        {true,
+         false,
+         false,
+         AccessOutcome::Ready,
+         BackendKind::Ppdev,
+         {"direct", "device", "drop"},
+         ""},
         {false,
+         false,
          false,
          AccessOutcome::Refused,
          BackendKind::Absent,
-         {"device", "direct", "drop"},
-         "no parallel-port device has base 0x378; no permission for direct port I/O"},
+         {"direct", "device", "drop"},
+         "the kernel knows no parallel port at 0x378; direct port I/O refused"},
+        // Another program has the port: the run stops instead of going on without it.
+        {false,
+         false,
+         true,
+         AccessOutcome::Unusable,
+         BackendKind::Ppdev,
+         {"direct", "device", "drop"},
+         "/dev/parport0 (the port at 0x378) is in use"},
     };
     for (const Case& c : cases) {
         Scenario s(c.device, c.direct);
+        s.device_in_use = c.in_use;
         portio::Choice choice = portio::ChooseBackend(kBase, s.Inputs());
         EXPECT_EQ(choice.result.outcome, c.outcome);
         EXPECT_EQ(choice.result.kind, c.kind);
@@ -102,7 +124,7 @@ TEST(BackendChoice, PortioForcesOneBackendWithoutFallingBack) {
          AccessOutcome::Unusable,
          BackendKind::Ppdev,
          {"device", "drop"},
-         "PORTIO=ppdev: no parallel-port device has base 0x378"},
+         "PORTIO=ppdev: the kernel knows no parallel port at 0x378"},
         {"direct", true, true, AccessOutcome::Ready, BackendKind::Direct, {"direct", "drop"}, ""},
         {"direct",
          true,
@@ -110,7 +132,7 @@ TEST(BackendChoice, PortioForcesOneBackendWithoutFallingBack) {
          AccessOutcome::Unusable,
          BackendKind::Direct,
          {"direct", "drop"},
-         "PORTIO=direct: no permission for direct port I/O"},
+         "PORTIO=direct: direct port I/O refused"},
         {"absent", true, true, AccessOutcome::Absent, BackendKind::Absent, {"drop"}, ""},
         {"parport",
          true,
@@ -183,8 +205,8 @@ TEST(BackendChoice, PrivilegesThatCannotBeDroppedStopTheRunAndReleaseThePort) {
         Scenario s;
         s.drop_works = false;
         portio::ChoiceInputs in = s.Inputs("", linksim);
-        in.device = [&tree](std::span<const std::uint16_t> bases, std::string* why) {
-            return portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree.roots(), why);
+        in.device = [&tree](std::span<const std::uint16_t> bases, portio::Refusal* refusal) {
+            return portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree.roots(), refusal);
         };
         portio::Choice choice = portio::ChooseBackend(kBase, in);
         EXPECT_FALSE(choice.privileges_dropped) << linksim;
@@ -199,27 +221,22 @@ TEST(BackendChoice, PrivilegesThatCannotBeDroppedStopTheRunAndReleaseThePort) {
     }
 }
 
-TEST(BackendChoice, ABaseWithoutAMatchingDeviceFallsThroughToDirectIo) {
+TEST(BackendChoice, ABaseWithoutAMatchingDeviceEndsAtTheAbsentPortWithBothReasons) {
     fakekernel::Reset();
     fakekernel::Tree tree({{0, 0x278}});
-    Scenario s(false, true);
+    Scenario s(false, false);
     portio::ChoiceInputs in = s.Inputs();
-    in.device = [&](std::span<const std::uint16_t> bases, std::string* why) {
+    in.device = [&](std::span<const std::uint16_t> bases, portio::Refusal* refusal) {
         s.events.push_back("device");
-        return portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree.roots(), why);
+        return portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree.roots(), refusal);
     };
     portio::Choice choice = portio::ChooseBackend(kBase, in);
-    EXPECT_EQ(choice.result.kind, BackendKind::Direct);
-    EXPECT_EQ(s.events, (std::vector<std::string>{"device", "direct", "drop"}));
-    EXPECT_TRUE(fakekernel::Kernel().opened_paths.empty());
-
-    s.direct_works = false;
-    s.events.clear();
-    choice = portio::ChooseBackend(kBase, in);
     EXPECT_EQ(choice.result.kind, BackendKind::Absent);
     EXPECT_EQ(choice.result.outcome, AccessOutcome::Refused);
     EXPECT_EQ(choice.result.reason,
-              "no parallel-port device has base 0x378; no permission for direct port I/O");
+              "the kernel knows no parallel port at 0x378; direct port I/O refused");
+    EXPECT_EQ(s.events, (std::vector<std::string>{"direct", "device", "drop"}));
+    EXPECT_TRUE(fakekernel::Kernel().opened_paths.empty());
 }
 
 }  // namespace
