@@ -51,6 +51,8 @@ class Device {
     void Write(std::uint16_t port, std::uint8_t value);
 
     const Stats& stats() const { return stats_; }
+    // The port base the linker hangs on.
+    std::uint16_t Base() const { return options_.base; }
     void ResetStats() { stats_ = Stats{}; }
     // The cartridge's bytes (empty without a cartridge).
     const std::uint8_t* Cart() const { return store_ ? store_->Data() : nullptr; }

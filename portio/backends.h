@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "portio/portio.h"
 
@@ -32,6 +33,18 @@ std::unique_ptr<PortBackend> TryDirectAccess(std::span<const std::uint16_t> base
 // Every read gives 0xFF, writes go nowhere.
 std::unique_ptr<PortBackend> MakeAbsentPort();
 
+// The bases of the parallel ports the system lists (on Linux those the kernel's port driver
+// runs), in its order.
+std::vector<std::uint16_t> ListedParallelPorts();
+
+// Those and the I/O ranges of parallel-port cards the driver may not run (PCI): what a start
+// with more rights than its user may reach besides 0x378, 0x278 and 0x3BC.
+std::vector<std::uint16_t> ParallelPortHardware();
+
+// True when the process runs with more rights than its user: a setuid or setgid start, or
+// capabilities a non-root user got from the file.
+bool StartedWithMoreRights();
+
 // The simulated linker on cartridge file `file`; nullptr with the reason when it cannot be set up.
 std::unique_ptr<PortBackend> MakeSimulatedPort(const std::string& file, const std::string& options,
                                                std::string* error);
@@ -47,6 +60,8 @@ struct ChoiceInputs {
     PortProbe device = TryDeviceAccess;
     PortProbe direct = TryDirectAccess;
     std::function<bool(std::string*)> drop_privileges = DropPrivileges;
+    std::function<bool()> elevated = StartedWithMoreRights;
+    std::function<std::vector<std::uint16_t>()> parallel_hardware = ParallelPortHardware;
 };
 
 struct Choice {
@@ -59,7 +74,8 @@ struct Choice {
 // The simulator when `linksim` is set; else the forced backend, or the first of direct I/O and
 // the kernel's device that comes up; else the absent port. A port in use by another program
 // stops the run. Privileges are given up before the simulator's file is opened, and right after
-// a real port was reached.
+// a real port was reached. A start with more rights than its user asks for no port that is not
+// a parallel port's base: it stops before any port right is asked for.
 Choice ChooseBackend(std::span<const std::uint16_t> bases, const ChoiceInputs& inputs);
 
 }  // namespace portio

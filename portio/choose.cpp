@@ -1,4 +1,6 @@
 // Which backend stands behind PortRead/PortWrite, decided once per run.
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -6,6 +8,43 @@
 
 namespace portio {
 namespace {
+
+constexpr std::uint16_t kLegacyBases[] = {0x378, 0x278, 0x3BC};
+
+std::string Hex(std::uint16_t base) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", base);
+    return text;
+}
+
+// Empty when every base in `bases` is a parallel port's; else why the first that is not is
+// refused. A process with more rights than its user must not become a way for that user to
+// reach other devices' ports (a keyboard controller write can reset the machine).
+std::string NotParallelPorts(std::span<const std::uint16_t> bases,
+                             const std::vector<std::uint16_t>& hardware) {
+    auto known = [&hardware](std::uint16_t base) {
+        return std::find(std::begin(kLegacyBases), std::end(kLegacyBases), base) !=
+                   std::end(kLegacyBases) ||
+               std::find(hardware.begin(), hardware.end(), base) != hardware.end();
+    };
+    for (std::uint16_t base : bases) {
+        if (known(base)) continue;
+        std::string others;
+        for (std::uint16_t h : hardware) {
+            if (std::find(std::begin(kLegacyBases), std::end(kLegacyBases), h) ==
+                    std::end(kLegacyBases) &&
+                others.find(Hex(h)) == std::string::npos) {
+                others += ", " + Hex(h);
+            }
+        }
+        return Hex(base) +
+               " is not the base of a parallel port. Started with more rights than its user "
+               "(setuid, setgid or file capabilities), the program opens only parallel ports: "
+               "0x378, 0x278, 0x3BC" +
+               others + "; run it as root to use another port";
+    }
+    return "";
+}
 
 // What the user asked for (`asked`) cannot be had: the absent port stands in, and the program
 // must stop with the reason.
@@ -99,6 +138,17 @@ Choice Automatic(std::span<const std::uint16_t> bases, const ChoiceInputs& input
 
 Choice ChooseBackend(std::span<const std::uint16_t> bases, const ChoiceInputs& inputs) {
     if (!inputs.linksim.empty()) return Simulated(inputs);
+    const bool real_port =
+        inputs.forced.empty() || inputs.forced == "direct" || inputs.forced == "ppdev";
+    if (real_port && inputs.elevated()) {
+        // Checked before any port right is asked for.
+        std::string refused = NotParallelPorts(bases, inputs.parallel_hardware());
+        if (!refused.empty()) {
+            const BackendKind asked =
+                inputs.forced == "ppdev" ? BackendKind::Ppdev : BackendKind::Direct;
+            return DropAfterAccess(Unusable(Choice{}, asked, refused), inputs);
+        }
+    }
     Choice choice = inputs.forced.empty() ? Automatic(bases, inputs) : Forced(bases, inputs);
     return DropAfterAccess(std::move(choice), inputs);
 }

@@ -22,6 +22,7 @@ BackendKind g_kind = BackendKind::Absent;
 bool g_opened = false;
 AccessResult g_result;
 std::string g_cartridge_file;  // LINKSIM's file while the simulator stands behind the port
+std::uint16_t g_simulated_base = 0;
 
 class AbsentPort final : public PortBackend {
   public:
@@ -42,6 +43,7 @@ class SimulatedPort final : public PortBackend {
   public:
     SimulatedPort(linksim::Device* device, std::unique_ptr<linksim::Device> owned)
         : device_(device), owned_(std::move(owned)) {}
+    std::uint16_t Base() const { return device_->Base(); }
     std::uint8_t Read(std::uint16_t port) override { return device_->Read(port); }
     void Write(std::uint16_t port, std::uint8_t value) override { device_->Write(port, value); }
     // One device read per byte, so that its counters see every access of the run.
@@ -90,6 +92,7 @@ AccessResult OpenPortAccess(std::span<const std::uint16_t> bases) {
         g_result = choice.result;
         if (g_result.outcome == AccessOutcome::Ready && g_result.kind == BackendKind::Simulated) {
             g_cartridge_file = inputs.linksim;
+            g_simulated_base = static_cast<SimulatedPort&>(*g_backend).Base();
         }
         g_kind = g_result.outcome == AccessOutcome::Ready ? g_result.kind : BackendKind::Absent;
     }
@@ -98,6 +101,11 @@ AccessResult OpenPortAccess(std::span<const std::uint16_t> bases) {
 
 BackendKind CurrentBackend() {
     return g_kind;
+}
+
+std::vector<std::uint16_t> ListParallelPorts() {
+    if (g_kind == BackendKind::Simulated) return {g_simulated_base};
+    return ListedParallelPorts();
 }
 
 bool IsSimulatorCartridge(const std::string& path) {

@@ -73,6 +73,11 @@ bool DropPrivileges(std::string* why);
 // The backend in use, or Absent before OpenPortAccess.
 BackendKind CurrentBackend();
 
+// The bases of the parallel ports the system lists, in its order: with the simulated linker in
+// place its one port, otherwise those the kernel's port driver runs (Linux; elsewhere none). The
+// legacy bases 0x378, 0x278 and 0x3BC are among them only when the system lists them.
+std::vector<std::uint16_t> ListParallelPorts();
+
 // True when `path` names the file the simulated linker keeps its cartridge in (the same file by
 // any name); false without the simulator, or when `path` names nothing. A program must not
 // write a file of its own over the cartridge it is reading.

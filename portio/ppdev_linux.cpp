@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "portio/backends.h"
+#include "portio/parallel_ports_linux.h"
 
 namespace portio {
 namespace ppdev {
@@ -184,18 +185,6 @@ std::string Hex(std::uint16_t base) {
     return text;
 }
 
-// The number N of a "parportN" entry, or -1 for anything else.
-long PortNumber(const std::string& name) {
-    constexpr std::string_view kPrefix = "parport";
-    if (name.size() <= kPrefix.size() || name.compare(0, kPrefix.size(), kPrefix) != 0) return -1;
-    long n = 0;
-    for (std::size_t i = kPrefix.size(); i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9' || n > 100000) return -1;
-        n = n * 10 + (name[i] - '0');
-    }
-    return n;
-}
-
 std::string OpenFailure(const std::string& path, int error) {
     std::string text = "cannot open " + path + ": " + std::strerror(error);
     if (error == EACCES || error == EPERM) {
@@ -229,20 +218,12 @@ bool KernelSetsControl(const Roots& roots, long n) {
     return !file || modes.find("ECP") != std::string::npos;
 }
 
-// The number of the kernel's port with I/O base `base`, or -1.
+// The number of the kernel's port with I/O base `base` (the lowest if several have it), or -1.
 long FindPortNumber(std::uint16_t base, const Roots& roots) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    std::vector<long> matches;
-    for (fs::directory_iterator it(roots.proc, ec), end; !ec && it != end; it.increment(ec)) {
-        long n = PortNumber(it->path().filename().string());
-        if (n < 0) continue;
-        // "888\t1912": the base, then the upper (ECP) base.
-        std::ifstream file(it->path() / "base-addr");
-        unsigned long value = 0;
-        if (file >> value && value == base) matches.push_back(n);
+    for (const KernelPort& p : KernelPorts(roots.proc)) {
+        if (p.base == base) return p.number;
     }
-    return matches.empty() ? -1 : *std::min_element(matches.begin(), matches.end());
+    return -1;
 }
 
 std::string NoDevice(std::uint16_t base, const Roots& roots) {

@@ -30,6 +30,8 @@ struct Scenario {
     bool direct_works;
     bool device_in_use = false;
     bool drop_works = true;
+    bool elevated = false;
+    std::vector<std::uint16_t> hardware;  // parallel ports beyond the legacy three
     std::vector<std::string> events;
 
     portio::ChoiceInputs Inputs(std::string forced = "", std::string linksim = "") {
@@ -56,6 +58,8 @@ struct Scenario {
             *why = "setresuid: Operation not permitted";
             return drop_works;
         };
+        in.elevated = [this] { return elevated; };
+        in.parallel_hardware = [this] { return hardware; };
         return in;
     }
 };
@@ -153,6 +157,53 @@ TEST(BackendChoice, PortioForcesOneBackendWithoutFallingBack) {
         const bool ready = c.outcome == AccessOutcome::Ready;
         EXPECT_EQ(choice.backend->Read(0x379), ready ? 0x00 : 0xFF);
     }
+}
+
+// A setuid/setgid start or raised file capabilities ask for port rights only at the bases of
+// parallel ports, and refuse any other before asking for any; a plain run keeps its freedom.
+TEST(BackendChoice, AStartWithMoreRightsReachesOnlyParallelPorts) {
+    struct Case {
+        const char* name;
+        bool elevated;
+        std::vector<std::uint16_t> bases;
+        std::string forced;
+        AccessOutcome outcome;
+        std::vector<std::string> events;
+    };
+    const Case cases[] = {
+        {"keyboard controller", true, {0x60}, "", AccessOutcome::Unusable, {"drop"}},
+        {"reset control, forced", true, {0xCF9}, "direct", AccessOutcome::Unusable, {"drop"}},
+        {"through the device", true, {0x60}, "ppdev", AccessOutcome::Unusable, {"drop"}},
+        {"legacy base", true, {0x378}, "", AccessOutcome::Ready, {"direct", "drop"}},
+        {"listed card", true, {0xD010}, "", AccessOutcome::Ready, {"direct", "drop"}},
+        {"the window's search",
+         true,
+         {0x378, 0x278, 0x3BC, 0xD010},
+         "",
+         AccessOutcome::Ready,
+         {"direct", "drop"}},
+        {"absent port asks for nothing", true, {0x60}, "absent", AccessOutcome::Absent, {"drop"}},
+        {"plain run", false, {0x60}, "", AccessOutcome::Ready, {"direct", "drop"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scenario s(false, true);
+        s.elevated = c.elevated;
+        s.hardware = {0xD010, 0x378};
+        portio::Choice choice = portio::ChooseBackend(c.bases, s.Inputs(c.forced));
+        EXPECT_EQ(choice.result.outcome, c.outcome) << choice.result.reason;
+        EXPECT_EQ(s.events, c.events);
+        EXPECT_TRUE(choice.privileges_dropped);
+        ASSERT_NE(choice.backend, nullptr);
+    }
+    Scenario s(false, true);
+    s.elevated = true;
+    s.hardware = {0xD010, 0x378};
+    const std::array<std::uint16_t, 1> keyboard{0x60};
+    EXPECT_EQ(portio::ChooseBackend(keyboard, s.Inputs()).result.reason,
+              "0x60 is not the base of a parallel port. Started with more rights than its user "
+              "(setuid, setgid or file capabilities), the program opens only parallel ports: "
+              "0x378, 0x278, 0x3BC, 0xD010; run it as root to use another port");
 }
 
 class TempDir {
