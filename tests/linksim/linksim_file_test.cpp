@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -118,7 +119,8 @@ TEST(CartFile, RefusalsNameTheProblemAndChangeNothing) {
         {"empty file", 0x0, "", "0 bytes"},
         {"one byte over", 0x200001, "", "2097153 bytes"},
         {"unknown word", 0x200000, "turbo", "unknown option 'turbo'"},
-        {"bad base", 0x200000, "base=0x300", "base=0x300"},
+        {"base without room for five registers", 0x200000, "base=0xfffc", "base=0xfffc"},
+        {"base not hexadecimal", 0x200000, "base=0x37g", "base=0x37g"},
         {"bad stuck", 0x200000, "stuck=xyz", "stuck=xyz"},
         {"stuck out of range", 0x200000, "stuck=400000", "stuck=400000"},
         {"bad count", 0x200000, "program-reads=-1", "program-reads=-1"},
@@ -163,13 +165,18 @@ TEST(Options, EveryWordParses) {
     EXPECT_EQ(o.stats_file, "/tmp/x");
 }
 
-TEST(Options, BaseMovesTheLinker) {
-    TempDir dir;
-    Attached sim(Open(dir.File("c.bin"), "base=0x278"));
-    for (int base : {0x378, 0x278, 0x3BC}) {
-        Bus bus{false, static_cast<std::uint16_t>(base)};
-        bus.SetReg(1, 0x12);
-        EXPECT_EQ(bus.GetReg(1), base == 0x278 ? 0x12 : 0xFF) << base;
+TEST(Options, BaseMovesTheLinkerAnywhereWithRoomForFiveRegisters) {
+    for (int at : {0x278, 0xD010, 0x0000, 0xFFFB}) {
+        TempDir dir;
+        char opts[32];
+        std::snprintf(opts, sizeof opts, "base=%x", at);
+        Attached sim(Open(dir.File("c.bin"), opts));
+        EXPECT_EQ(sim.device().Base(), at);
+        for (int base : {0x378, 0x278, 0x3BC, 0xD010, 0x0000, 0xFFFB}) {
+            Bus bus{false, static_cast<std::uint16_t>(base)};
+            bus.SetReg(1, 0x12);
+            EXPECT_EQ(bus.GetReg(1), base == at ? 0x12 : 0xFF) << std::hex << at << " " << base;
+        }
     }
 }
 
