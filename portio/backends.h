@@ -30,6 +30,22 @@ std::unique_ptr<PortBackend> TryDeviceAccess(std::span<const std::uint16_t> base
 std::unique_ptr<PortBackend> TryDirectAccess(std::span<const std::uint16_t> bases,
                                              Refusal* refusal);
 
+// Held for the life of a run on a real port: no other program of this kind uses those bases.
+class BaseLocks {
+  public:
+    virtual ~BaseLocks() = default;
+};
+
+// Takes the lock of every base in `bases`: an advisory lock on a file per base in /run/lock
+// (POSIX), or a named mutex per base (Windows). nullptr, with the reason and in_use set, when
+// another program holds one; then none is held. Where a lock cannot be made at all (no such
+// folder, no right to create there) that base goes unguarded.
+std::unique_ptr<BaseLocks> LockBases(std::span<const std::uint16_t> bases, Refusal* refusal);
+// The same in `dir` (tests); and the name of the lock of `base` there.
+std::unique_ptr<BaseLocks> LockBasesIn(const std::string& dir, std::span<const std::uint16_t> bases,
+                                       Refusal* refusal);
+std::string BaseLockPath(const std::string& dir, std::uint16_t base);
+
 // Every read gives 0xFF, writes go nowhere.
 std::unique_ptr<PortBackend> MakeAbsentPort();
 
@@ -51,6 +67,8 @@ std::unique_ptr<PortBackend> MakeSimulatedPort(const std::string& file, const st
 
 using PortProbe =
     std::function<std::unique_ptr<PortBackend>(std::span<const std::uint16_t>, Refusal*)>;
+using BaseLocker =
+    std::function<std::unique_ptr<BaseLocks>(std::span<const std::uint16_t>, Refusal*)>;
 
 // Everything the choice of backend reads from outside the process, so that tests can set it.
 struct ChoiceInputs {
@@ -60,6 +78,7 @@ struct ChoiceInputs {
     PortProbe device = TryDeviceAccess;
     PortProbe direct = TryDirectAccess;
     std::function<bool(std::string*)> drop_privileges = DropPrivileges;
+    BaseLocker lock_bases = LockBases;
     std::function<bool()> elevated = StartedWithMoreRights;
     std::function<std::vector<std::uint16_t>()> parallel_hardware = ParallelPortHardware;
 };
@@ -75,7 +94,9 @@ struct Choice {
 // the kernel's device that comes up; else the absent port. A port in use by another program
 // stops the run. Privileges are given up before the simulator's file is opened, and right after
 // a real port was reached. A start with more rights than its user asks for no port that is not
-// a parallel port's base: it stops before any port right is asked for.
+// a parallel port's base: it stops before any port right is asked for. A real port is only
+// reached with the lock of its bases held (LockBases): a port another program holds stops the
+// run before anything is touched.
 Choice ChooseBackend(std::span<const std::uint16_t> bases, const ChoiceInputs& inputs);
 
 }  // namespace portio

@@ -46,6 +46,23 @@ std::string NotParallelPorts(std::span<const std::uint16_t> bases,
     return "";
 }
 
+// A real port together with the locks that keep other programs off its bases; the port is
+// released before the locks are.
+class HeldPort final : public PortBackend {
+  public:
+    HeldPort(std::unique_ptr<PortBackend> port, std::unique_ptr<BaseLocks> locks)
+        : locks_(std::move(locks)), port_(std::move(port)) {}
+    std::uint8_t Read(std::uint16_t port) override { return port_->Read(port); }
+    void Write(std::uint16_t port, std::uint8_t value) override { port_->Write(port, value); }
+    void ReadRun(std::uint16_t port, std::uint8_t* out, std::size_t n) override {
+        port_->ReadRun(port, out, n);
+    }
+
+  private:
+    std::unique_ptr<BaseLocks> locks_;
+    std::unique_ptr<PortBackend> port_;
+};
+
 // What the user asked for (`asked`) cannot be had: the absent port stands in, and the program
 // must stop with the reason.
 Choice Unusable(Choice choice, BackendKind asked, std::string reason) {
@@ -140,16 +157,23 @@ Choice ChooseBackend(std::span<const std::uint16_t> bases, const ChoiceInputs& i
     if (!inputs.linksim.empty()) return Simulated(inputs);
     const bool real_port =
         inputs.forced.empty() || inputs.forced == "direct" || inputs.forced == "ppdev";
-    if (real_port && inputs.elevated()) {
+    if (!real_port) return DropAfterAccess(Forced(bases, inputs), inputs);
+    const BackendKind asked = inputs.forced == "ppdev" ? BackendKind::Ppdev : BackendKind::Direct;
+    if (inputs.elevated()) {
         // Checked before any port right is asked for.
         std::string refused = NotParallelPorts(bases, inputs.parallel_hardware());
-        if (!refused.empty()) {
-            const BackendKind asked =
-                inputs.forced == "ppdev" ? BackendKind::Ppdev : BackendKind::Direct;
-            return DropAfterAccess(Unusable(Choice{}, asked, refused), inputs);
-        }
+        if (!refused.empty()) return DropAfterAccess(Unusable(Choice{}, asked, refused), inputs);
+    }
+    // Before the port is touched, or even claimed.
+    Refusal lock_refusal;
+    std::unique_ptr<BaseLocks> locks = inputs.lock_bases(bases, &lock_refusal);
+    if (!locks && lock_refusal.in_use) {
+        return DropAfterAccess(Unusable(Choice{}, asked, lock_refusal.why), inputs);
     }
     Choice choice = inputs.forced.empty() ? Automatic(bases, inputs) : Forced(bases, inputs);
+    if (choice.result.outcome == AccessOutcome::Ready && locks) {
+        choice.backend = std::make_unique<HeldPort>(std::move(choice.backend), std::move(locks));
+    }
     return DropAfterAccess(std::move(choice), inputs);
 }
 

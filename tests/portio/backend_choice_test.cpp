@@ -32,6 +32,7 @@ struct Scenario {
     bool drop_works = true;
     bool elevated = false;
     std::vector<std::uint16_t> hardware;  // parallel ports beyond the legacy three
+    bool locked_elsewhere = false;
     std::vector<std::string> events;
 
     portio::ChoiceInputs Inputs(std::string forced = "", std::string linksim = "") {
@@ -58,6 +59,13 @@ struct Scenario {
             *why = "setresuid: Operation not permitted";
             return drop_works;
         };
+        in.lock_bases = [this](std::span<const std::uint16_t>, portio::Refusal* refusal) {
+            events.push_back("lock");
+            if (!locked_elsewhere) return std::make_unique<portio::BaseLocks>();
+            refusal->why = "the flash linker at 0x378 is in use by another program";
+            refusal->in_use = true;
+            return std::unique_ptr<portio::BaseLocks>();
+        };
         in.elevated = [this] { return elevated; };
         in.parallel_hardware = [this] { return hardware; };
         return in;
@@ -75,20 +83,26 @@ TEST(BackendChoice, WithoutPortioDirectIoComesBeforeTheDeviceAndTheAbsentPortLas
         std::string reason;
     };
     const Case cases[] = {
-        {true, true, false, AccessOutcome::Ready, BackendKind::Direct, {"direct", "drop"}, ""},
+        {true,
+         true,
+         false,
+         AccessOutcome::Ready,
+         BackendKind::Direct,
+         {"lock", "direct", "drop"},
+         ""},
         {true,
          false,
          false,
          AccessOutcome::Ready,
          BackendKind::Ppdev,
-         {"direct", "device", "drop"},
+         {"lock", "direct", "device", "drop"},
          ""},
         {false,
          false,
          false,
          AccessOutcome::Refused,
          BackendKind::Absent,
-         {"direct", "device", "drop"},
+         {"lock", "direct", "device", "drop"},
          "the kernel knows no parallel port at 0x378; direct port I/O refused"},
         // Another program has the port: the run stops instead of going on without it.
         {false,
@@ -96,7 +110,7 @@ TEST(BackendChoice, WithoutPortioDirectIoComesBeforeTheDeviceAndTheAbsentPortLas
          true,
          AccessOutcome::Unusable,
          BackendKind::Ppdev,
-         {"direct", "device", "drop"},
+         {"lock", "direct", "device", "drop"},
          "/dev/parport0 (the port at 0x378) is in use"},
     };
     for (const Case& c : cases) {
@@ -121,21 +135,33 @@ TEST(BackendChoice, PortioForcesOneBackendWithoutFallingBack) {
         std::string reason;
     };
     const Case cases[] = {
-        {"ppdev", true, true, AccessOutcome::Ready, BackendKind::Ppdev, {"device", "drop"}, ""},
+        {"ppdev",
+         true,
+         true,
+         AccessOutcome::Ready,
+         BackendKind::Ppdev,
+         {"lock", "device", "drop"},
+         ""},
         {"ppdev",
          false,
          true,
          AccessOutcome::Unusable,
          BackendKind::Ppdev,
-         {"device", "drop"},
+         {"lock", "device", "drop"},
          "PORTIO=ppdev: the kernel knows no parallel port at 0x378"},
-        {"direct", true, true, AccessOutcome::Ready, BackendKind::Direct, {"direct", "drop"}, ""},
+        {"direct",
+         true,
+         true,
+         AccessOutcome::Ready,
+         BackendKind::Direct,
+         {"lock", "direct", "drop"},
+         ""},
         {"direct",
          true,
          false,
          AccessOutcome::Unusable,
          BackendKind::Direct,
-         {"direct", "drop"},
+         {"lock", "direct", "drop"},
          "PORTIO=direct: direct port I/O refused"},
         {"absent", true, true, AccessOutcome::Absent, BackendKind::Absent, {"drop"}, ""},
         {"parport",
@@ -174,16 +200,16 @@ TEST(BackendChoice, AStartWithMoreRightsReachesOnlyParallelPorts) {
         {"keyboard controller", true, {0x60}, "", AccessOutcome::Unusable, {"drop"}},
         {"reset control, forced", true, {0xCF9}, "direct", AccessOutcome::Unusable, {"drop"}},
         {"through the device", true, {0x60}, "ppdev", AccessOutcome::Unusable, {"drop"}},
-        {"legacy base", true, {0x378}, "", AccessOutcome::Ready, {"direct", "drop"}},
-        {"listed card", true, {0xD010}, "", AccessOutcome::Ready, {"direct", "drop"}},
+        {"legacy base", true, {0x378}, "", AccessOutcome::Ready, {"lock", "direct", "drop"}},
+        {"listed card", true, {0xD010}, "", AccessOutcome::Ready, {"lock", "direct", "drop"}},
         {"the window's search",
          true,
          {0x378, 0x278, 0x3BC, 0xD010},
          "",
          AccessOutcome::Ready,
-         {"direct", "drop"}},
+         {"lock", "direct", "drop"}},
         {"absent port asks for nothing", true, {0x60}, "absent", AccessOutcome::Absent, {"drop"}},
-        {"plain run", false, {0x60}, "", AccessOutcome::Ready, {"direct", "drop"}},
+        {"plain run", false, {0x60}, "", AccessOutcome::Ready, {"lock", "direct", "drop"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -204,6 +230,21 @@ TEST(BackendChoice, AStartWithMoreRightsReachesOnlyParallelPorts) {
               "0x60 is not the base of a parallel port. Started with more rights than its user "
               "(setuid, setgid or file capabilities), the program opens only parallel ports: "
               "0x378, 0x278, 0x3BC, 0xD010; run it as root to use another port");
+}
+
+// A port another program holds is left alone: no right is asked for and no device opened.
+TEST(BackendChoice, ABaseLockedByAnotherProgramStopsTheRunBeforeThePortIsTouched) {
+    for (const char* forced : {"", "direct", "ppdev"}) {
+        SCOPED_TRACE(forced);
+        Scenario s(true, true);
+        s.locked_elsewhere = true;
+        portio::Choice choice = portio::ChooseBackend(kBase, s.Inputs(forced));
+        EXPECT_EQ(choice.result.outcome, AccessOutcome::Unusable);
+        EXPECT_EQ(choice.result.reason, "the flash linker at 0x378 is in use by another program");
+        EXPECT_EQ(s.events, (std::vector<std::string>{"lock", "drop"}));
+        ASSERT_NE(choice.backend, nullptr);
+        EXPECT_EQ(choice.backend->Read(0x379), 0xFF);
+    }
 }
 
 class TempDir {
@@ -286,7 +327,7 @@ TEST(BackendChoice, ABaseWithoutAMatchingDeviceEndsAtTheAbsentPortWithBothReason
     EXPECT_EQ(choice.result.outcome, AccessOutcome::Refused);
     EXPECT_EQ(choice.result.reason,
               "the kernel knows no parallel port at 0x378; direct port I/O refused");
-    EXPECT_EQ(s.events, (std::vector<std::string>{"direct", "device", "drop"}));
+    EXPECT_EQ(s.events, (std::vector<std::string>{"lock", "direct", "device", "drop"}));
     EXPECT_TRUE(fakekernel::Kernel().opened_paths.empty());
 }
 
