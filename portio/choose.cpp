@@ -17,33 +17,40 @@ std::string Hex(std::uint16_t base) {
     return text;
 }
 
+bool IsLegacy(std::uint16_t base) {
+    return std::find(std::begin(kLegacyBases), std::end(kLegacyBases), base) !=
+           std::end(kLegacyBases);
+}
+
 // Empty when every base in `bases` is a parallel port's; else why the first that is not is
 // refused. A process with more rights than its user must not become a way for that user to
 // reach other devices' ports (a keyboard controller write can reset the machine).
 std::string NotParallelPorts(std::span<const std::uint16_t> bases,
                              const std::vector<std::uint16_t>& hardware) {
     auto known = [&hardware](std::uint16_t base) {
-        return std::find(std::begin(kLegacyBases), std::end(kLegacyBases), base) !=
-                   std::end(kLegacyBases) ||
+        return IsLegacy(base) ||
                std::find(hardware.begin(), hardware.end(), base) != hardware.end();
     };
     for (std::uint16_t base : bases) {
         if (known(base)) continue;
-        std::string others;
+        std::vector<std::uint16_t> named(std::begin(kLegacyBases), std::end(kLegacyBases));
         for (std::uint16_t h : hardware) {
-            if (std::find(std::begin(kLegacyBases), std::end(kLegacyBases), h) ==
-                    std::end(kLegacyBases) &&
-                others.find(Hex(h)) == std::string::npos) {
-                others += ", " + Hex(h);
-            }
+            if (std::find(named.begin(), named.end(), h) == named.end()) named.push_back(h);
         }
+        std::string list;
+        for (std::uint16_t n : named) list += (list.empty() ? "" : ", ") + Hex(n);
         return Hex(base) +
                " is not the base of a parallel port. Started with more rights than its user "
-               "(setuid, setgid or file capabilities), the program opens only parallel ports: "
-               "0x378, 0x278, 0x3BC" +
-               others + "; run it as root to use another port";
+               "(setuid, setgid or file capabilities), the program opens only parallel ports: " +
+               list + "; run it as root to use another port";
     }
     return "";
+}
+
+std::string Join(const std::string& a, const std::string& b) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    return a + "; " + b;
 }
 
 // A real port together with the locks that keep other programs off its bases; the port is
@@ -144,10 +151,8 @@ Choice Automatic(std::span<const std::uint16_t> bases, const ChoiceInputs& input
     if (device_refusal.in_use) return Unusable(Choice{}, BackendKind::Ppdev, device_refusal.why);
     Choice choice = Take(MakeAbsentPort(), BackendKind::Absent);
     choice.result.outcome = AccessOutcome::Refused;
-    choice.result.reason = direct_refusal.why.empty() ? device_refusal.why
-                           : device_refusal.why.empty()
-                               ? direct_refusal.why
-                               : device_refusal.why + "; " + direct_refusal.why;
+    // The device's reason first: for an ordinary user it is the one to act on.
+    choice.result.reason = Join(device_refusal.why, direct_refusal.why);
     return choice;
 }
 
