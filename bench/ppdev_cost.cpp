@@ -96,8 +96,8 @@ std::uint32_t CartloomProgram(const std::vector<std::uint8_t>& image) {
     return kProgramBytes;
 }
 
-// The control writes the Parts count before every ReadData and a run leaves out after its first
-// (they change no line).
+// The control writes tidewick's cycles make before every ReadData and a run leaves out after its
+// first (they change no line).
 std::uint64_t g_runs_control_writes = 0;
 
 // tidewick's bulk loops: the full address again at every multiple of 256, then the block's
