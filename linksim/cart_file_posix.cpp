@@ -1,42 +1,62 @@
 // The cartridge file, mapped shared so that every program or erase lands in the file at once and
-// survives however the program ends.
+// survives however the program ends. The run holds an exclusive lock on it, as a real linker is
+// held by one program at a time, and a file another program shrinks under the mapping ends the
+// linker's answers instead of the process (mapping_guard.h).
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "linksim/device.h"
+#include "linksim/mapping_guard.h"
 
 namespace linksim {
 namespace {
 
 class MappedFile final : public CartStore {
   public:
-    MappedFile(std::uint8_t* data, std::uint32_t size) : data_(data), size_(size) {}
-    ~MappedFile() override { munmap(data_, size_); }
+    MappedFile(std::string path, int fd, std::uint8_t* data, std::uint32_t size, int guard)
+        : path_(std::move(path)), fd_(fd), data_(data), size_(size), guard_(guard) {}
+    ~MappedFile() override {
+        munmap(data_, size_);
+        UnguardMapping(guard_);
+        close(fd_);  // and with it the lock
+    }
     std::uint8_t* Data() override { return data_; }
     std::uint32_t Size() const override { return size_; }
+    bool Lost() const override {
+        if (!MappingLost(guard_)) return false;
+        if (!reported_) {
+            reported_ = true;
+            std::fprintf(stderr,
+                         "LINKSIM: '%s' shrank while the simulated linker used it; the linker "
+                         "stops answering\n",
+                         path_.c_str());
+        }
+        return true;
+    }
 
   private:
+    std::string path_;
+    int fd_;
     std::uint8_t* data_;
     std::uint32_t size_;
+    int guard_;
+    mutable bool reported_ = false;
 };
 
 std::string Fail(const std::string& path, const char* what) {
     return "LINKSIM: cannot " + std::string(what) + " '" + path + "': " + std::strerror(errno);
 }
 
-// Creates `path` as a blank (all 0xFF) 4 MiB cartridge; an existing file is never touched.
-int CreateBlank(const std::string& path, std::string* error) {
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        *error = Fail(path, "create");
-        return -1;
-    }
+// Fills the new file `fd` as a blank (all 0xFF) 4 MiB cartridge.
+bool WriteBlank(int fd, const std::string& path, std::string* error) {
     std::vector<std::uint8_t> blank(kMaxCartBytes, 0xFF);
     std::size_t done = 0;
     while (done < blank.size()) {
@@ -45,13 +65,11 @@ int CreateBlank(const std::string& path, std::string* error) {
         if (n <= 0) {
             if (n == 0) errno = ENOSPC;
             *error = Fail(path, "write the blank cartridge");
-            close(fd);
-            unlink(path.c_str());
-            return -1;
+            return false;
         }
         done += static_cast<std::size_t>(n);
     }
-    return fd;
+    return true;
 }
 
 }  // namespace
@@ -61,12 +79,31 @@ std::unique_ptr<CartStore> OpenCartFile(const std::string& path, std::string* er
         *error = "LINKSIM: no cartridge file given";
         return nullptr;
     }
+    bool created = false;
     int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
-        fd = CreateBlank(path, error);
-        if (fd < 0) return nullptr;
+        // A missing file is created; an existing one is never replaced.
+        fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        created = fd >= 0;
+        if (fd < 0) {
+            *error = Fail(path, "create");
+            return nullptr;
+        }
     } else if (fd < 0) {
         *error = Fail(path, "open");
+        return nullptr;
+    }
+    // Held until the store is gone. A file system without locks leaves the run unguarded.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        *error = "LINKSIM: '" + path +
+                 "' is in use by another program (a simulated linker serves one program at a "
+                 "time)";
+        close(fd);
+        return nullptr;
+    }
+    if (created && !WriteBlank(fd, path, error)) {
+        close(fd);
+        unlink(path.c_str());
         return nullptr;
     }
     struct stat st {};
@@ -84,12 +121,19 @@ std::unique_ptr<CartStore> OpenCartFile(const std::string& path, std::string* er
     }
     auto size = static_cast<std::uint32_t>(st.st_size);
     void* map = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    close(fd);
     if (map == MAP_FAILED) {
         *error = Fail(path, "map");
+        close(fd);
         return nullptr;
     }
-    return std::make_unique<MappedFile>(static_cast<std::uint8_t*>(map), size);
+    const int guard = GuardMapping(map, size);
+    if (guard < 0) {
+        *error = "LINKSIM: too many cartridge files are open at once";
+        munmap(map, size);
+        close(fd);
+        return nullptr;
+    }
+    return std::make_unique<MappedFile>(path, fd, static_cast<std::uint8_t*>(map), size, guard);
 }
 
 }  // namespace linksim

@@ -1,5 +1,8 @@
 // The cartridge file on Windows, mapped shared (a file mapping) so that every program or erase
-// lands in the file at once and survives however the program ends.
+// lands in the file at once and survives however the program ends. The run holds a lock on a
+// byte far past the file's end, as a real linker is held by one program at a time: such a lock
+// keeps no reader or writer off the contents. A mapped file cannot be shortened, so the mapping
+// never loses its pages.
 #include <windows.h>
 
 #include <string>
@@ -10,20 +13,38 @@
 namespace linksim {
 namespace {
 
+// Where the run's lock lies: past any cartridge, so that it covers none of the contents.
+constexpr DWORD kLockOffsetHigh = 0x80000000;
+
 class MappedFile final : public CartStore {
   public:
-    MappedFile(std::uint8_t* data, std::uint32_t size) : data_(data), size_(size) {}
+    MappedFile(HANDLE file, std::uint8_t* data, std::uint32_t size)
+        : file_(file), data_(data), size_(size) {}
     ~MappedFile() override {
         FlushViewOfFile(data_, 0);
         UnmapViewOfFile(data_);
+        CloseHandle(file_);  // and with it the lock
     }
     std::uint8_t* Data() override { return data_; }
     std::uint32_t Size() const override { return size_; }
 
   private:
+    HANDLE file_;
     std::uint8_t* data_;
     std::uint32_t size_;
 };
+
+// False when another program holds the lock.
+bool LockRun(HANDLE file) {
+    OVERLAPPED where{};
+    where.OffsetHigh = kLockOffsetHigh;
+    if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where)) {
+        return true;
+    }
+    // A file system without locks leaves the run unguarded.
+    const DWORD error = GetLastError();
+    return error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING;
+}
 
 // The system's text for the last error, without the trailing period and line break.
 std::string LastErrorText() {
@@ -85,6 +106,13 @@ std::unique_ptr<CartStore> OpenCartFile(const std::string& path, std::string* er
         *error = Fail(path, "open");
         return nullptr;
     }
+    if (!LockRun(file)) {
+        *error = "LINKSIM: '" + path +
+                 "' is in use by another program (a simulated linker serves one program at a "
+                 "time)";
+        CloseHandle(file);
+        return nullptr;
+    }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file, &size)) {
         *error = Fail(path, "read the size of");
@@ -100,17 +128,20 @@ std::unique_ptr<CartStore> OpenCartFile(const std::string& path, std::string* er
         return nullptr;
     }
     HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READWRITE, 0, 0, nullptr);
-    CloseHandle(file);
     if (mapping == nullptr) {
         *error = Fail(path, "map");
+        CloseHandle(file);
         return nullptr;
     }
     auto bytes = static_cast<std::uint32_t>(size.QuadPart);
     void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, bytes);
     if (view == nullptr) *error = Fail(path, "map");
     CloseHandle(mapping);  // the view keeps the mapping alive
-    if (view == nullptr) return nullptr;
-    return std::make_unique<MappedFile>(static_cast<std::uint8_t*>(view), bytes);
+    if (view == nullptr) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    return std::make_unique<MappedFile>(file, static_cast<std::uint8_t*>(view), bytes);
 }
 
 }  // namespace linksim

@@ -58,6 +58,7 @@ Device::~Device() {
 
 bool Device::Answering() const {
     if (options_.nolinker) return false;
+    if (store_ && store_->Lost()) return false;
     return !options_.unplug_after || accesses_ <= *options_.unplug_after;
 }
 
@@ -74,14 +75,25 @@ std::uint8_t Device::Read(std::uint16_t port) {
             return control_;
         case 3:
         case 4:
-            if (options_.spp) return 0xFF;
-            if (!Answering()) {
-                epp_timeout_ = true;
-                return 0xFF;
-            }
-            return port - options_.base == 3 ? selected_ : DataReadCycle();
+            return EppRead(port - options_.base == 3);
     }
     return 0xFF;
+}
+
+std::uint8_t Device::EppRead(bool address) {
+    if (options_.spp) return 0xFF;
+    if (!Answering()) {
+        epp_timeout_ = true;
+        return 0xFF;
+    }
+    if (address) return selected_;
+    const std::uint8_t value = DataReadCycle();
+    // The read itself may have found the cartridge's file gone.
+    if (!Answering()) {
+        epp_timeout_ = true;
+        return 0xFF;
+    }
+    return value;
 }
 
 void Device::Write(std::uint16_t port, std::uint8_t value) {

@@ -26,6 +26,9 @@ class CartStore {
     virtual ~CartStore() = default;
     virtual std::uint8_t* Data() = 0;
     virtual std::uint32_t Size() const = 0;
+    // True once the contents can no longer be trusted (a file another program shrank under
+    // them); the linker then stops answering.
+    virtual bool Lost() const { return false; }
 };
 
 // Cartridge contents in memory (1, 2 or 4 MiB), all 0xFF unless given.
@@ -33,8 +36,9 @@ std::unique_ptr<CartStore> MakeMemoryStore(std::uint32_t size);
 std::unique_ptr<CartStore> MakeMemoryStore(std::vector<std::uint8_t> contents);
 
 // The cartridge file: byte n of the file is cartridge byte n, and every change lands in it at
-// once. A missing file is created as a blank 4 MiB cartridge. Returns nullptr with a message for
-// a file that cannot be opened or has a length other than 1, 2 or 4 MiB (it is left unchanged).
+// once. A missing file is created as a blank 4 MiB cartridge. The store holds an exclusive lock
+// on the file while it exists. Returns nullptr with a message for a file that cannot be opened,
+// is in use by another program, or has a length other than 1, 2 or 4 MiB (it is left unchanged).
 std::unique_ptr<CartStore> OpenCartFile(const std::string& path, std::string* error);
 
 bool IsCartSize(std::uint64_t size);
@@ -51,6 +55,8 @@ class Device {
     void Write(std::uint16_t port, std::uint8_t value);
 
     const Stats& stats() const { return stats_; }
+    // The port base the linker hangs on.
+    std::uint16_t Base() const { return options_.base; }
     void ResetStats() { stats_ = Stats{}; }
     // The cartridge's bytes (empty without a cartridge).
     const std::uint8_t* Cart() const { return store_ ? store_->Data() : nullptr; }
@@ -60,6 +66,7 @@ class Device {
 
   private:
     bool Answering() const;
+    std::uint8_t EppRead(bool address);  // an EPP address or data read cycle
     void AddressCycle(std::uint8_t value);
     void DataWriteCycle(std::uint8_t value);
     std::uint8_t DataReadCycle();

@@ -50,8 +50,9 @@ bool ParseOptions(std::string_view text, Options* out, std::string* error) {
         } else if (key == "erase-hang" && !has_value) {
             opts.erase_hang = true;
         } else if (key == "base" && has_value) {
-            if (!ParseNumber(value, 16, 0xFFFF, &n) || (n != 0x378 && n != 0x278 && n != 0x3BC)) {
-                return bad("the base must be 0x378, 0x278 or 0x3bc");
+            // Base + 0 to base + 4 must lie in the 16-bit port space.
+            if (!ParseNumber(value, 16, 0xFFFB, &n)) {
+                return bad("a hexadecimal port base up to fffb (room for five registers)");
             }
             opts.base = static_cast<std::uint16_t>(n);
         } else if (key == "stuck" && has_value) {

@@ -9,7 +9,7 @@
 namespace linksim {
 
 struct Options {
-    std::uint16_t base = 0x378;          // the port the linker hangs on
+    std::uint16_t base = 0x378;          // the port the linker hangs on: base + 0 to base + 4
     bool spp = false;                    // no EPP hardware: only cycles on the control lines arrive
     bool nolinker = false;               // nothing attached to the port
     bool nocart = false;                 // linker without cartridge: flash reads give 0x00

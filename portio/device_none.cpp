@@ -4,8 +4,8 @@
 
 namespace portio {
 
-std::unique_ptr<PortBackend> TryDeviceAccess(std::span<const std::uint16_t>, std::string* why) {
-    *why = "the kernel's parallel-port device is used only on Linux";
+std::unique_ptr<PortBackend> TryDeviceAccess(std::span<const std::uint16_t>, Refusal* refusal) {
+    refusal->why = "the kernel's parallel-port device is used only on Linux";
     return nullptr;
 }
 

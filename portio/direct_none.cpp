@@ -3,8 +3,8 @@
 
 namespace portio {
 
-std::unique_ptr<PortBackend> TryDirectAccess(std::span<const std::uint16_t>, std::string* why) {
-    *why = "direct port I/O is not available on this platform";
+std::unique_ptr<PortBackend> TryDirectAccess(std::span<const std::uint16_t>, Refusal* refusal) {
+    refusal->why = "direct port I/O is not available on this platform";
     return nullptr;
 }
 

@@ -1,5 +1,6 @@
 #include "portio/portio.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,11 +21,15 @@ std::unique_ptr<PortBackend> g_backend;
 BackendKind g_kind = BackendKind::Absent;
 bool g_opened = false;
 AccessResult g_result;
+std::uint16_t g_simulated_base = 0;  // the simulated linker's base while it stands in
 
 class AbsentPort final : public PortBackend {
   public:
     std::uint8_t Read(std::uint16_t) override { return 0xFF; }
     void Write(std::uint16_t, std::uint8_t) override {}
+    void ReadRun(std::uint16_t, std::uint8_t* out, std::size_t n) override {
+        std::fill(out, out + n, std::uint8_t{0xFF});
+    }
 };
 
 std::string Environment(const char* name) {
@@ -39,8 +44,13 @@ class SimulatedPort final : public PortBackend {
     SimulatedPort(linksim::Device* device, std::unique_ptr<linksim::Device> owned,
                   std::string file = {})
         : device_(device), owned_(std::move(owned)), file_(std::move(file)) {}
+    std::uint16_t Base() const { return device_->Base(); }
     std::uint8_t Read(std::uint16_t port) override { return device_->Read(port); }
     void Write(std::uint16_t port, std::uint8_t value) override { device_->Write(port, value); }
+    // One device read per byte, so that its counters see every access of the run.
+    void ReadRun(std::uint16_t port, std::uint8_t* out, std::size_t n) override {
+        for (std::size_t i = 0; i < n; ++i) out[i] = device_->Read(port);
+    }
     bool KeepsContentsIn(const std::string& path) const override {
         return !file_.empty() && SameFile(file_, path);
     }
@@ -85,6 +95,9 @@ AccessResult OpenPortAccess(std::span<const std::uint16_t> bases) {
         }
         g_backend = std::move(choice.backend);
         g_result = choice.result;
+        if (g_result.outcome == AccessOutcome::Ready && g_result.kind == BackendKind::Simulated) {
+            g_simulated_base = static_cast<SimulatedPort&>(*g_backend).Base();
+        }
         g_kind = g_result.outcome == AccessOutcome::Ready ? g_result.kind : BackendKind::Absent;
     }
     return g_result;
@@ -92,6 +105,11 @@ AccessResult OpenPortAccess(std::span<const std::uint16_t> bases) {
 
 BackendKind CurrentBackend() {
     return g_kind;
+}
+
+std::vector<std::uint16_t> ListParallelPorts() {
+    if (g_kind == BackendKind::Simulated) return {g_simulated_base};
+    return ListedParallelPorts();
 }
 
 bool IsSimulatorCartridge(const std::string& path) {
@@ -153,4 +171,12 @@ std::uint8_t PortRead(std::uint16_t port) {
 
 void PortWrite(std::uint16_t port, std::uint8_t value) {
     if (portio::g_backend) portio::g_backend->Write(port, value);
+}
+
+void PortReadRun(std::uint16_t port, std::uint8_t* out, std::size_t n) {
+    if (portio::g_backend) {
+        portio::g_backend->ReadRun(port, out, n);
+    } else {
+        std::fill(out, out + n, std::uint8_t{0xFF});
+    }
 }

@@ -1,18 +1,24 @@
 // Single-byte access to the parallel port's I/O registers.
 //
-// Every read and write of either program goes through PortRead/PortWrite. Each call is exactly
-// one byte access, in program order, never buffered. What stands behind them (the simulated
-// linker, direct x86 I/O, the kernel's parallel-port device or an absent port) is chosen once,
-// by OpenPortAccess, before the first access.
+// Every read and write of either program goes through PortRead/PortWrite/PortReadRun. Each
+// access is exactly one byte access, in program order, never buffered. What stands behind them
+// (the simulated linker, direct x86 I/O, the kernel's parallel-port device or an absent port) is
+// chosen once, by OpenPortAccess, before the first access.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 std::uint8_t PortRead(std::uint16_t port);
 void PortWrite(std::uint16_t port, std::uint8_t value);
+// `n` reads of `port` into out[0] to out[n - 1]: the same n accesses as n PortRead calls, in
+// order, given to the backend at once so that it can hand them to the kernel together (the
+// auto-increment page reads).
+void PortReadRun(std::uint16_t port, std::uint8_t* out, std::size_t n);
 
 namespace portio {
 
@@ -22,6 +28,11 @@ class PortBackend {
     virtual ~PortBackend() = default;
     virtual std::uint8_t Read(std::uint16_t port) = 0;
     virtual void Write(std::uint16_t port, std::uint8_t value) = 0;
+    // `n` reads of `port`. As n single reads here; a backend that can pass a run on at once
+    // does so.
+    virtual void ReadRun(std::uint16_t port, std::uint8_t* out, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) out[i] = Read(port);
+    }
     // True when the device behind the port keeps its contents in the file `path` names (a
     // simulated cartridge); a real port has no such file.
     virtual bool KeepsContentsIn(const std::string& path) const {
@@ -67,6 +78,11 @@ bool DropPrivileges(std::string* why);
 
 // The backend in use, or Absent before OpenPortAccess.
 BackendKind CurrentBackend();
+
+// The bases of the parallel ports the system lists, in its order: with the simulated linker in
+// place its one port, otherwise those the kernel's port driver runs (Linux; elsewhere none). The
+// legacy bases 0x378, 0x278 and 0x3BC are among them only when the system lists them.
+std::vector<std::uint16_t> ListParallelPorts();
 
 // True when `path` names the file the simulated linker keeps its cartridge in (the same file by
 // any name); false without the simulator, or when `path` names nothing. A program must not

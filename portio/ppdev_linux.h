@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 
+#include "portio/backends.h"
 #include "portio/portio.h"
 
 namespace portio::ppdev {
@@ -34,9 +35,10 @@ struct Roots {
 // The device node whose port has I/O base `base`, or "" when the kernel knows no such port.
 std::string FindDevice(std::uint16_t base, const Roots& roots);
 
-// Opens and claims the device of every base that has one. Bases without a device read 0xFF.
-// nullptr, with the reason in `why`, when no base could be opened.
+// Opens and claims, exclusively, the device of every base that has one. Bases without a device
+// read 0xFF. nullptr with the reason when no base could be opened, or when one is in use by
+// another program or driver (then nothing stays open).
 std::unique_ptr<PortBackend> Open(std::span<const std::uint16_t> bases, const Syscalls& sys,
-                                  const Roots& roots, std::string* why);
+                                  const Roots& roots, Refusal* refusal);
 
 }  // namespace portio::ppdev

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "portio/portio.h"
+#include "portio/backends.h"
 
 namespace portio {
 namespace {
@@ -51,6 +51,12 @@ bool Fail(std::string* why, const char* what) {
 }
 
 }  // namespace
+
+bool StartedWithMoreRights() {
+    const Ids ids = CurrentIds();
+    // Root's own capabilities are not more than its user has.
+    return IdsElevated(ids) || (ids.ruid != 0 && HoldsCapabilities());
+}
 
 bool DropPrivileges(std::string* why) {
     const Ids before = CurrentIds();

@@ -100,6 +100,12 @@ std::uint8_t ReadData() {
     return epp::DataRead(LinkerBase());
 }
 
+void ReadDataRun(std::uint8_t* out, std::size_t n) {
+    if (n == 0) return;
+    epp::SetReadDirection(LinkerBase());
+    PortReadRun(static_cast<std::uint16_t>(LinkerBase() + epp::kDataOffset), out, n);
+}
+
 int DetectLinker() {
     const std::uint16_t base = LinkerBase();
     PortWrite(static_cast<std::uint16_t>(base + epp::kStatusOffset), kClearTimeout);

@@ -3,6 +3,7 @@
 // prints; failures are results (0 success, 1 failure) with ErrorOccurred set.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -21,6 +22,11 @@ extern std::uint32_t EraseReadLimit;  // kEraseReadLimit; lowered only by tests
 void SetAddress(std::uint32_t address, bool sequential);
 void WriteData(std::uint8_t value);
 std::uint8_t ReadData();
+// `n` ReadData calls into out[0..n), as the sequential reads of a bulk loop: the control
+// register is set to 0x00 once (writing it again with the value it holds changes no line, so the
+// cycles on the cable are those of n ReadData calls), then the n data reads go to the port as
+// one run.
+void ReadDataRun(std::uint8_t* out, std::size_t n);
 
 int DetectLinker();
 void ReleaseLink();

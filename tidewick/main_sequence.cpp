@@ -18,13 +18,11 @@ int RunTidewick(int argc, char** argv) {
     ApplyPortEnvironment();
 
     std::string problem;
-    std::string hint;
-    if (OpenGiveIO(&problem, &hint) != 0) {
+    if (OpenGiveIO(&problem) != 0) {
         if (!problem.empty()) {
             std::printf("%s\n", problem.c_str());
         } else {
             std::printf("GiveIO driver could not be opened!\n");
-            if (!hint.empty()) std::printf("%s\n", hint.c_str());
         }
         return 1;
     }

@@ -15,21 +15,18 @@ int Fail() {
 
 }  // namespace
 
-int OpenGiveIO(std::string* problem, std::string* hint) {
+int OpenGiveIO(std::string* problem) {
     const std::array<std::uint16_t, 1> bases = {LinkerBase()};
     const portio::AccessResult access = portio::OpenPortAccess(bases);
     using portio::AccessOutcome;
-    if (access.kind == portio::BackendKind::Simulated) {
-        // The simulator needs no driver; only its own set-up can fail.
-        if (access.outcome == AccessOutcome::Ready) return 0;
+    // What portio could not have says what failed itself: the driver is not the reason.
+    if (access.outcome == AccessOutcome::Refused || access.outcome == AccessOutcome::Unusable) {
         *problem = access.reason;
         return Fail();
     }
+    // The simulator needs no driver.
+    if (access.kind == portio::BackendKind::Simulated) return 0;
     if (!GainPortRights()) return Fail();
-    if (access.outcome == AccessOutcome::Refused || access.outcome == AccessOutcome::Unusable) {
-        *hint = access.reason;
-        return Fail();
-    }
     return 0;
 }
 

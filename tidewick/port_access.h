@@ -6,10 +6,11 @@
 
 namespace tidewick {
 
-// Returns 0 when the port at LinkerPort may be used, or 1 with ErrorOccurred set. When the
-// simulator itself cannot be set up, `problem` holds the reason, to be shown instead of the
-// driver message; otherwise `hint` may receive why port access was refused.
-int OpenGiveIO(std::string* problem, std::string* hint);
+// Returns 0 when the port at LinkerPort may be used, or 1 with ErrorOccurred set. `problem` then
+// holds what failed (the simulator could not be set up, the port is in use, or no way to it is
+// open to the process, each with its remedy), to be shown instead of the driver message; it is
+// left empty when the platform's port-access driver could not be opened.
+int OpenGiveIO(std::string* problem);
 
 // The platform's own step before a real port may be used, one file per OS: on Windows, the
 // port-access driver that grants IN and OUT; elsewhere nothing (portio gained the rights when it

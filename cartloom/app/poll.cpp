@@ -8,6 +8,7 @@
 #include "cartloom/link/detect.h"
 #include "cartloom/link/link.h"
 #include "cartloom/ops/operation_state.h"
+#include "cartloom/ops/window.h"
 
 namespace {
 
@@ -72,6 +73,9 @@ void IdleTick() {
             BlinkPhase = !BlinkPhase;
         }
     } else {
+        // Why there is no port to find a linker on, once and again when it changes.
+        const std::string problem = NewPortAccessProblem();
+        if (!problem.empty()) LogLine("Port access: " + problem);
         SetCartButtons(false);
         Form1->Exit->setEnabled(true);
         Form1->Stop->setEnabled(false);

@@ -31,12 +31,10 @@ void StartPageRead(std::uint32_t addr) {
 // Reads byte `i` of the page at `page_addr` once more.
 std::uint8_t RereadPageByte(std::uint32_t page_addr, std::uint8_t i) {
     SetWriteDirection();
-    if (i == 0xFF) {
-        // Reading the last byte advanced the linker's address into the next page, and possibly
-        // the next 64 KB region, so rewriting register 0 alone would read the wrong byte.
-        WriteLinkerRegister(2, LinkState.RegisterRecord[2]);
-        WriteLinkerRegister(1, static_cast<std::uint8_t>((page_addr >> 8) & 0xFF));
-    }
+    // The page was read whole, which advanced the linker's address into the next page, and
+    // possibly the next 64 KB region, so rewriting register 0 alone would read the wrong byte.
+    WriteLinkerRegister(2, LinkState.RegisterRecord[2]);
+    WriteLinkerRegister(1, static_cast<std::uint8_t>((page_addr >> 8) & 0xFF));
     WriteLinkerRegister(0, i);
     SelectLinkerRegister(kDataRegister);
     SetReadDirection();
@@ -56,8 +54,7 @@ void ReadBlockPages(std::uint32_t block, std::uint8_t pages) {
     const std::uint32_t count = PagesInBuffer(pages);
     for (std::uint32_t p = 0; p < count; ++p) {
         StartPageRead(PageAddress(block, p));
-        std::uint8_t* out = BlockBuffer.data() + p * kPageBytes;
-        for (std::uint32_t i = 0; i < kPageBytes; ++i) out[i] = ReadLinkerByte();
+        ReadLinkerBytes(BlockBuffer.data() + p * kPageBytes, kPageBytes);
     }
 }
 
@@ -68,9 +65,12 @@ std::int32_t VerifyBlockPages(std::uint32_t block, std::uint8_t pages) {
     for (std::uint32_t p = 0; p < count; ++p) {
         const std::uint32_t page_addr = PageAddress(block, p);
         StartPageRead(page_addr);
+        // The page is read whole, as one run, and then compared.
+        std::array<std::uint8_t, kPageBytes> page;
+        ReadLinkerBytes(page.data(), page.size());
         const std::uint8_t* want = BlockBuffer.data() + p * kPageBytes;
         for (std::uint32_t i = 0; i < kPageBytes; ++i) {
-            std::uint8_t x = ReadLinkerByte();
+            std::uint8_t x = page[i];
             if (x == want[i]) continue;
             // One second chance: a byte that reads right on the re-read counts as equal.
             x = RereadPageByte(page_addr, static_cast<std::uint8_t>(i));

@@ -77,6 +77,14 @@ std::uint8_t ReadLinkerByte() {
     return static_cast<std::uint8_t>(((s2 << 1) & 0xF0) | ((s1 >> 3) & 0x0F));
 }
 
+void ReadLinkerBytes(std::uint8_t* out, std::size_t n) {
+    if (!LinkState.SppMode) {
+        PortReadRun(LinkState.EppDataPort, out, n);
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) out[i] = ReadLinkerByte();
+}
+
 void SetWriteDirection() {
     PortWrite(LinkState.ControlPort, kCtlWriteIdle);
 }

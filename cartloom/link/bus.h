@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // The one process-wide record of the link: where the port is, how cycles are run on it and what
@@ -25,6 +26,9 @@ extern LinkStateRecord LinkState;
 void SelectLinkerRegister(std::uint8_t reg);  // address cycle
 void WriteLinkerByte(std::uint8_t value);     // data write of the selected register
 std::uint8_t ReadLinkerByte();                // data read of the selected register
+// `n` data reads of the selected register into out[0..n): in EPP mode one run of reads of the
+// EPP data port, in SPP mode n ReadLinkerByte cycles.
+void ReadLinkerBytes(std::uint8_t* out, std::size_t n);
 
 // Control register 0x01 before writes, 0x00 before reads, in both modes.
 void SetWriteDirection();

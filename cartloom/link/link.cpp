@@ -1,7 +1,9 @@
 #include "cartloom/link/link.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
+#include <vector>
 
 #include "cartloom/link/bus.h"
 
@@ -15,6 +17,18 @@ constexpr std::uint8_t kTestHigh = 0x12;
 constexpr std::uint8_t kTestLow = 0x34;
 
 std::function<void(LinkLabel, const std::string&)> caption_observer;
+portio::AccessResult port_access;
+std::string problem_returned;
+// The three legacy bases until OpenPortBackend adds the ports the system lists.
+std::vector<std::uint16_t> search_bases(std::begin(kLinkBases), std::end(kLinkBases));
+
+std::vector<std::uint16_t> SearchBases(const std::vector<std::uint16_t>& listed) {
+    std::vector<std::uint16_t> bases(std::begin(kLinkBases), std::end(kLinkBases));
+    for (std::uint16_t base : listed) {
+        if (std::find(bases.begin(), bases.end(), base) == bases.end()) bases.push_back(base);
+    }
+    return bases;
+}
 
 void SetCaption(LinkLabel label, const std::string& caption) {
     if (caption_observer) caption_observer(label, caption);
@@ -31,11 +45,28 @@ void BindBase(std::uint16_t base) {
 }  // namespace
 
 portio::AccessResult OpenPortBackend() {
-    return portio::OpenPortAccess(kLinkBases);
+    port_access = portio::OpenPortAccess(SearchBases(portio::ListParallelPorts()));
+    // Asked again: with the simulator in place the system is the simulated one.
+    search_bases = SearchBases(portio::ListParallelPorts());
+    return port_access;
 }
 
 void ClosePortBackend() {
     portio::ClosePortAccess();
+}
+
+const portio::AccessResult& PortAccess() {
+    return port_access;
+}
+
+void SetPortAccess(const portio::AccessResult& result) {
+    port_access = result;
+}
+
+std::string NewPortAccessProblem() {
+    if (port_access.reason == problem_returned) return "";
+    problem_returned = port_access.reason;
+    return problem_returned;
 }
 
 void SetLinkCaptionObserver(std::function<void(LinkLabel, const std::string&)> observer) {
@@ -45,6 +76,7 @@ void SetLinkCaptionObserver(std::function<void(LinkLabel, const std::string&)> o
 void ResetLinkState() {
     LinkState = LinkStateRecord{};
     caption_observer = nullptr;
+    problem_returned.clear();
 }
 
 std::uint8_t TestLink() {
@@ -104,7 +136,7 @@ bool OpenLink(std::uint16_t base) {
 bool FindLink() {
     // Once a base answered, only that base is tried again while the window lives.
     if (LinkState.PortFound) return OpenLink(LinkState.DataPort);
-    for (std::uint16_t base : kLinkBases) {
+    for (std::uint16_t base : search_bases) {
         if (OpenLink(base)) return true;
     }
     return false;

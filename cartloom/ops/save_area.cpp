@@ -74,7 +74,7 @@ bool EraseSaveArea(std::uint32_t start, std::uint32_t end) {
     // happened, once the chip has left its time-limit state.
     if (!erased) FlashReset();
     for (std::uint32_t b = kept_first; b < kept_end; ++b) {
-        const auto from = kept.begin() + std::ptrdiff_t{b - kept_first} * kBlockBytes;
+        const auto from = kept.begin() + static_cast<std::ptrdiff_t>(b - kept_first) * kBlockBytes;
         std::copy(from, from + kBlockBytes, BlockBuffer.begin());
         if (ProgramBlock(b) != 0 || VerifyBlockPages(b, 128) != 0) {
             LogLine("Write Cart error at " + Hex(b * kBlockBytes));

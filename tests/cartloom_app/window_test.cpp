@@ -25,6 +25,7 @@
 #include "cartloom/app/save_data_size_dialog.h"
 #include "cartloom/app/signals.h"
 #include "cartloom/link/detect.h"
+#include "cartloom/link/link.h"
 #include "cartloom/ops/operation_state.h"
 #include "tests/window_rig/window_rig.h"
 
@@ -191,6 +192,29 @@ class WindowTest : public QObject {
             QVERIFY(f.fsize->text().isEmpty());
         }
         QCOMPARE(rig.Log(), QStringList{QString()});  // nothing is logged
+    }
+
+    // Without a port to work with the log says why, at the first tick and again only when the
+    // reason changes.
+    void portAccessProblemIsLoggedOnceAndWhenItChanges() {
+        WindowRig rig(Blank(k32Mbit), "nolinker");
+        portio::AccessResult refused;
+        refused.outcome = portio::AccessOutcome::Refused;
+        refused.reason = "cannot open /dev/parport0: Permission denied";
+        SetPortAccess(refused);
+        rig.Tick(3);
+        const QString first =
+            QStringLiteral("Port access: cannot open /dev/parport0: Permission denied");
+        QCOMPARE(rig.Log(), (QStringList{QString(), first}));
+        refused.reason = "the kernel knows no parallel port at 0x378";
+        SetPortAccess(refused);
+        rig.Tick(2);
+        QCOMPARE(rig.Log(), (QStringList{QString(), first,
+                                         QStringLiteral("Port access: the kernel knows no "
+                                                        "parallel port at 0x378")}));
+        SetPortAccess(portio::AccessResult{});
+        rig.Tick();
+        QCOMPARE(rig.Log().size(), 3);
     }
 
     void cartridgeShowsSteadyGreenAndItsSize_data() {

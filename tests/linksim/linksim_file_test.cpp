@@ -1,8 +1,11 @@
 // The cartridge file and LINKSIM_OPTS: what lands in the file, what is refused, the counters.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -105,6 +108,94 @@ TEST(CartFile, ProgramAndEraseLandInTheFileSeenByAnotherProcess) {
     EXPECT_EQ(bus.ReadAt(0x020000), 0x00);
 }
 
+// One program at a time, as on a real linker: a second process that opens the file while the
+// first holds it is refused and changes nothing; once the first is gone it may.
+TEST(CartFile, ASecondProcessIsRefusedWhileTheFirstHoldsTheFile) {
+    TempDir dir;
+    std::string path = dir.File("cart.bin");
+    WriteFile(path, std::vector<std::uint8_t>(0x100000, 0x5A));
+    int ready[2];
+    int finish[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(finish), 0);
+    pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        std::string error;
+        auto device = linksim::OpenDevice(path, "", &error);
+        char c = device ? 'y' : 'n';
+        if (write(ready[1], &c, 1) != 1) _exit(2);
+        if (read(finish[0], &c, 1) < 0) _exit(3);
+        _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    ASSERT_EQ(c, 'y');
+
+    std::string error;
+    EXPECT_EQ(linksim::OpenDevice(path, "", &error), nullptr);
+    EXPECT_EQ(error, "LINKSIM: '" + path +
+                         "' is in use by another program (a simulated linker serves one program "
+                         "at a time)");
+    EXPECT_EQ(Slurp(path), std::vector<std::uint8_t>(0x100000, 0x5A));
+
+    ASSERT_EQ(write(finish[1], "x", 1), 1);
+    int status = 0;
+    waitpid(holder, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_NE(Open(path), nullptr);
+    for (int fd : {ready[0], ready[1], finish[0], finish[1]}) close(fd);
+}
+
+// Another program may still shorten the file (the lock is advisory). The pages past its new end
+// are gone from the mapping: the linker stops answering, once said on stderr, and the process
+// lives on.
+TEST(CartFile, AFileShrunkDuringTheRunEndsTheAnswersNotTheProcess) {
+    TempDir dir;
+    std::string path = dir.File("cart.bin");
+    std::vector<std::uint8_t> cart(0x400000, 0x00);
+    cart[0x300000] = 0x42;
+    WriteFile(path, cart);
+    Attached sim(Open(path));
+    Bus bus;
+    bus.Enable(0x01);  // chip 2
+    ASSERT_EQ(bus.ReadAt(0x100000), 0x42);
+    ASSERT_EQ(truncate(path.c_str(), 0x100000), 0);
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(bus.ReadAt(0x100000), 0xFF);  // chip 2's first byte lay past the new end
+    bus.Program(0x100001, 0x00);
+    bus.Enable(0x02);
+    EXPECT_EQ(bus.ReadAt(0x000000), 0xFF);  // still in the file, but the linker is gone
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "LINKSIM: '" + path +
+                  "' shrank while the simulated linker used it; the linker stops answering\n");
+    EXPECT_EQ(fs::file_size(path), 0x100000u);
+}
+
+// A bus error that is not a guarded cartridge's still ends the process.
+TEST(CartFile, OtherBusErrorsAreLeftAlone) {
+    TempDir dir;
+    std::string path = dir.File("cart.bin");
+    WriteFile(path, std::vector<std::uint8_t>(0x100000, 0x00));
+    Attached sim(Open(path));  // the guard is in place
+    const std::string other = dir.File("other.bin");
+    WriteFile(other, std::vector<std::uint8_t>(0x10000, 0x00));
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int fd = open(other.c_str(), O_RDWR);
+        void* map = mmap(nullptr, 0x10000, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (map == MAP_FAILED || ftruncate(fd, 0) != 0) _exit(2);
+        volatile std::uint8_t byte = static_cast<std::uint8_t*>(map)[0x8000];
+        (void)byte;
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+}
+
 struct Refusal {
     const char* what;
     std::size_t file_size;  // 0: no file
@@ -118,7 +209,8 @@ TEST(CartFile, RefusalsNameTheProblemAndChangeNothing) {
         {"empty file", 0x0, "", "0 bytes"},
         {"one byte over", 0x200001, "", "2097153 bytes"},
         {"unknown word", 0x200000, "turbo", "unknown option 'turbo'"},
-        {"bad base", 0x200000, "base=0x300", "base=0x300"},
+        {"base without room for five registers", 0x200000, "base=0xfffc", "base=0xfffc"},
+        {"base not hexadecimal", 0x200000, "base=0x37g", "base=0x37g"},
         {"bad stuck", 0x200000, "stuck=xyz", "stuck=xyz"},
         {"stuck out of range", 0x200000, "stuck=400000", "stuck=400000"},
         {"bad count", 0x200000, "program-reads=-1", "program-reads=-1"},
@@ -163,13 +255,18 @@ TEST(Options, EveryWordParses) {
     EXPECT_EQ(o.stats_file, "/tmp/x");
 }
 
-TEST(Options, BaseMovesTheLinker) {
-    TempDir dir;
-    Attached sim(Open(dir.File("c.bin"), "base=0x278"));
-    for (int base : {0x378, 0x278, 0x3BC}) {
-        Bus bus{false, static_cast<std::uint16_t>(base)};
-        bus.SetReg(1, 0x12);
-        EXPECT_EQ(bus.GetReg(1), base == 0x278 ? 0x12 : 0xFF) << base;
+TEST(Options, BaseMovesTheLinkerAnywhereWithRoomForFiveRegisters) {
+    for (int at : {0x278, 0xD010, 0x0000, 0xFFFB}) {
+        TempDir dir;
+        char opts[32];
+        std::snprintf(opts, sizeof opts, "base=%x", at);
+        Attached sim(Open(dir.File("c.bin"), opts));
+        EXPECT_EQ(sim.device().Base(), at);
+        for (int base : {0x378, 0x278, 0x3BC, 0xD010, 0x0000, 0xFFFB}) {
+            Bus bus{false, static_cast<std::uint16_t>(base)};
+            bus.SetReg(1, 0x12);
+            EXPECT_EQ(bus.GetReg(1), base == at ? 0x12 : 0xFF) << std::hex << at << " " << base;
+        }
     }
 }
 

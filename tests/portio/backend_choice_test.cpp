@@ -28,21 +28,30 @@ struct Scenario {
 
     bool device_works;
     bool direct_works;
+    bool device_in_use = false;
     bool drop_works = true;
+    bool elevated = false;
+    std::vector<std::uint16_t> hardware;  // parallel ports beyond the legacy three
+    bool locked_elsewhere = false;
     std::vector<std::string> events;
 
     portio::ChoiceInputs Inputs(std::string forced = "", std::string linksim = "") {
         portio::ChoiceInputs in;
         in.forced = std::move(forced);
         in.linksim = std::move(linksim);
-        in.device = [this](std::span<const std::uint16_t>, std::string* why) {
+        in.device = [this](std::span<const std::uint16_t>, portio::Refusal* refusal) {
             events.push_back("device");
-            *why = "no parallel-port device has base 0x378";
+            if (device_in_use) {
+                refusal->why = "/dev/parport0 (the port at 0x378) is in use";
+                refusal->in_use = true;
+                return std::unique_ptr<NullPort>();
+            }
+            refusal->why = "the kernel knows no parallel port at 0x378";
             return device_works ? std::make_unique<NullPort>() : nullptr;
         };
-        in.direct = [this](std::span<const std::uint16_t>, std::string* why) {
+        in.direct = [this](std::span<const std::uint16_t>, portio::Refusal* refusal) {
             events.push_back("direct");
-            *why = "no permission for direct port I/O";
+            refusal->why = "direct port I/O refused";
             return direct_works ? std::make_unique<NullPort>() : nullptr;
         };
         in.drop_privileges = [this](std::string* why) {
@@ -50,32 +59,63 @@ struct Scenario {
             *why = "setresuid: Operation not permitted";
             return drop_works;
         };
+        in.lock_bases = [this](std::span<const std::uint16_t>, portio::Refusal* refusal) {
+            events.push_back("lock");
+            if (!locked_elsewhere) return std::make_unique<portio::BaseLocks>();
+            refusal->why = "the flash linker at 0x378 is in use by another program";
+            refusal->in_use = true;
+            return std::unique_ptr<portio::BaseLocks>();
+        };
+        in.elevated = [this] { return elevated; };
+        in.parallel_hardware = [this] { return hardware; };
         return in;
     }
 };
 
 constexpr std::array<std::uint16_t, 1> kBase{0x378};
 
-TEST(BackendChoice, WithoutPortioTheDeviceComesBeforeDirectIoAndTheAbsentPortLast) {
+TEST(BackendChoice, WithoutPortioDirectIoComesBeforeTheDeviceAndTheAbsentPortLast) {
     struct Case {
-        bool device, direct;
+        bool device, direct, in_use;
         AccessOutcome outcome;
         BackendKind kind;
         std::vector<std::string> events;
         std::string reason;
     };
     const Case cases[] = {
-        {true, true, AccessOutcome::Ready, BackendKind::Ppdev, {"device", "drop"}, ""},
-        {false, true, AccessOutcome::Ready, BackendKind::Direct, {"device", "direct", "drop"}, ""},
+        {true,
+         true,
+         false,
+         AccessOutcome::Ready,
+         BackendKind::Direct,
+         {"lock", "direct", "drop"},
+         ""},
+        {true,
+         false,
+         false,
+         AccessOutcome::Ready,
+         BackendKind::Ppdev,
+         {"lock", "direct", "device", "drop"},
+         ""},
         {false,
+         false,
          false,
          AccessOutcome::Refused,
          BackendKind::Absent,
-         {"device", "direct", "drop"},
-         "no parallel-port device has base 0x378; no permission for direct port I/O"},
+         {"lock", "direct", "device", "drop"},
+         "the kernel knows no parallel port at 0x378; direct port I/O refused"},
+        // Another program has the port: the run stops instead of going on without it.
+        {false,
+         false,
+         true,
+         AccessOutcome::Unusable,
+         BackendKind::Ppdev,
+         {"lock", "direct", "device", "drop"},
+         "/dev/parport0 (the port at 0x378) is in use"},
     };
     for (const Case& c : cases) {
         Scenario s(c.device, c.direct);
+        s.device_in_use = c.in_use;
         portio::Choice choice = portio::ChooseBackend(kBase, s.Inputs());
         EXPECT_EQ(choice.result.outcome, c.outcome);
         EXPECT_EQ(choice.result.kind, c.kind);
@@ -95,22 +135,34 @@ TEST(BackendChoice, PortioForcesOneBackendWithoutFallingBack) {
         std::string reason;
     };
     const Case cases[] = {
-        {"ppdev", true, true, AccessOutcome::Ready, BackendKind::Ppdev, {"device", "drop"}, ""},
+        {"ppdev",
+         true,
+         true,
+         AccessOutcome::Ready,
+         BackendKind::Ppdev,
+         {"lock", "device", "drop"},
+         ""},
         {"ppdev",
          false,
          true,
          AccessOutcome::Unusable,
          BackendKind::Ppdev,
-         {"device", "drop"},
-         "PORTIO=ppdev: no parallel-port device has base 0x378"},
-        {"direct", true, true, AccessOutcome::Ready, BackendKind::Direct, {"direct", "drop"}, ""},
+         {"lock", "device", "drop"},
+         "PORTIO=ppdev: the kernel knows no parallel port at 0x378"},
+        {"direct",
+         true,
+         true,
+         AccessOutcome::Ready,
+         BackendKind::Direct,
+         {"lock", "direct", "drop"},
+         ""},
         {"direct",
          true,
          false,
          AccessOutcome::Unusable,
          BackendKind::Direct,
-         {"direct", "drop"},
-         "PORTIO=direct: no permission for direct port I/O"},
+         {"lock", "direct", "drop"},
+         "PORTIO=direct: direct port I/O refused"},
         {"absent", true, true, AccessOutcome::Absent, BackendKind::Absent, {"drop"}, ""},
         {"parport",
          true,
@@ -130,6 +182,68 @@ TEST(BackendChoice, PortioForcesOneBackendWithoutFallingBack) {
         ASSERT_NE(choice.backend, nullptr);
         const bool ready = c.outcome == AccessOutcome::Ready;
         EXPECT_EQ(choice.backend->Read(0x379), ready ? 0x00 : 0xFF);
+    }
+}
+
+// A setuid/setgid start or raised file capabilities ask for port rights only at the bases of
+// parallel ports, and refuse any other before asking for any; a plain run keeps its freedom.
+TEST(BackendChoice, AStartWithMoreRightsReachesOnlyParallelPorts) {
+    struct Case {
+        const char* name;
+        bool elevated;
+        std::vector<std::uint16_t> bases;
+        std::string forced;
+        AccessOutcome outcome;
+        std::vector<std::string> events;
+    };
+    const Case cases[] = {
+        {"keyboard controller", true, {0x60}, "", AccessOutcome::Unusable, {"drop"}},
+        {"reset control, forced", true, {0xCF9}, "direct", AccessOutcome::Unusable, {"drop"}},
+        {"through the device", true, {0x60}, "ppdev", AccessOutcome::Unusable, {"drop"}},
+        {"legacy base", true, {0x378}, "", AccessOutcome::Ready, {"lock", "direct", "drop"}},
+        {"listed card", true, {0xD010}, "", AccessOutcome::Ready, {"lock", "direct", "drop"}},
+        {"the window's search",
+         true,
+         {0x378, 0x278, 0x3BC, 0xD010},
+         "",
+         AccessOutcome::Ready,
+         {"lock", "direct", "drop"}},
+        {"absent port asks for nothing", true, {0x60}, "absent", AccessOutcome::Absent, {"drop"}},
+        {"plain run", false, {0x60}, "", AccessOutcome::Ready, {"lock", "direct", "drop"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scenario s(false, true);
+        s.elevated = c.elevated;
+        s.hardware = {0xD010, 0x378};
+        portio::Choice choice = portio::ChooseBackend(c.bases, s.Inputs(c.forced));
+        EXPECT_EQ(choice.result.outcome, c.outcome) << choice.result.reason;
+        EXPECT_EQ(s.events, c.events);
+        EXPECT_TRUE(choice.privileges_dropped);
+        ASSERT_NE(choice.backend, nullptr);
+    }
+    Scenario s(false, true);
+    s.elevated = true;
+    s.hardware = {0xD010, 0x378};
+    const std::array<std::uint16_t, 1> keyboard{0x60};
+    EXPECT_EQ(portio::ChooseBackend(keyboard, s.Inputs()).result.reason,
+              "0x60 is not the base of a parallel port. Started with more rights than its user "
+              "(setuid, setgid or file capabilities), the program opens only parallel ports: "
+              "0x378, 0x278, 0x3BC, 0xD010; run it as root to use another port");
+}
+
+// A port another program holds is left alone: no right is asked for and no device opened.
+TEST(BackendChoice, ABaseLockedByAnotherProgramStopsTheRunBeforeThePortIsTouched) {
+    for (const char* forced : {"", "direct", "ppdev"}) {
+        SCOPED_TRACE(forced);
+        Scenario s(true, true);
+        s.locked_elsewhere = true;
+        portio::Choice choice = portio::ChooseBackend(kBase, s.Inputs(forced));
+        EXPECT_EQ(choice.result.outcome, AccessOutcome::Unusable);
+        EXPECT_EQ(choice.result.reason, "the flash linker at 0x378 is in use by another program");
+        EXPECT_EQ(s.events, (std::vector<std::string>{"lock", "drop"}));
+        ASSERT_NE(choice.backend, nullptr);
+        EXPECT_EQ(choice.backend->Read(0x379), 0xFF);
     }
 }
 
@@ -183,8 +297,8 @@ TEST(BackendChoice, PrivilegesThatCannotBeDroppedStopTheRunAndReleaseThePort) {
         Scenario s;
         s.drop_works = false;
         portio::ChoiceInputs in = s.Inputs("", linksim);
-        in.device = [&tree](std::span<const std::uint16_t> bases, std::string* why) {
-            return portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree.roots(), why);
+        in.device = [&tree](std::span<const std::uint16_t> bases, portio::Refusal* refusal) {
+            return portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree.roots(), refusal);
         };
         portio::Choice choice = portio::ChooseBackend(kBase, in);
         EXPECT_FALSE(choice.privileges_dropped) << linksim;
@@ -199,27 +313,22 @@ TEST(BackendChoice, PrivilegesThatCannotBeDroppedStopTheRunAndReleaseThePort) {
     }
 }
 
-TEST(BackendChoice, ABaseWithoutAMatchingDeviceFallsThroughToDirectIo) {
+TEST(BackendChoice, ABaseWithoutAMatchingDeviceEndsAtTheAbsentPortWithBothReasons) {
     fakekernel::Reset();
     fakekernel::Tree tree({{0, 0x278}});
-    Scenario s(false, true);
+    Scenario s(false, false);
     portio::ChoiceInputs in = s.Inputs();
-    in.device = [&](std::span<const std::uint16_t> bases, std::string* why) {
+    in.device = [&](std::span<const std::uint16_t> bases, portio::Refusal* refusal) {
         s.events.push_back("device");
-        return portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree.roots(), why);
+        return portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree.roots(), refusal);
     };
     portio::Choice choice = portio::ChooseBackend(kBase, in);
-    EXPECT_EQ(choice.result.kind, BackendKind::Direct);
-    EXPECT_EQ(s.events, (std::vector<std::string>{"device", "direct", "drop"}));
-    EXPECT_TRUE(fakekernel::Kernel().opened_paths.empty());
-
-    s.direct_works = false;
-    s.events.clear();
-    choice = portio::ChooseBackend(kBase, in);
     EXPECT_EQ(choice.result.kind, BackendKind::Absent);
     EXPECT_EQ(choice.result.outcome, AccessOutcome::Refused);
     EXPECT_EQ(choice.result.reason,
-              "no parallel-port device has base 0x378; no permission for direct port I/O");
+              "the kernel knows no parallel port at 0x378; direct port I/O refused");
+    EXPECT_EQ(s.events, (std::vector<std::string>{"lock", "direct", "device", "drop"}));
+    EXPECT_TRUE(fakekernel::Kernel().opened_paths.empty());
 }
 
 }  // namespace

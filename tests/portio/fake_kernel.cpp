@@ -39,6 +39,8 @@ int FakeIoctl(int fd, unsigned long request, void* arg) {
     if (request == PPSETMODE) {
         call.value = *static_cast<int*>(arg);
         fail = g_state.setmode_errno;
+    } else if (request == PPSETFLAGS) {
+        call.value = *static_cast<int*>(arg);
     } else if (request == PPWDATA || request == PPWCONTROL) {
         call.value = *static_cast<unsigned char*>(arg);
     } else if (request == PPRDATA || request == PPRSTATUS || request == PPRCONTROL) {
@@ -56,20 +58,24 @@ int FakeIoctl(int fd, unsigned long request, void* arg) {
 }
 
 ssize_t FakeRead(int fd, void* buffer, size_t count) {
-    if (count != 1) throw std::logic_error("the backend reads one byte at a time");
-    if (g_state.read_times_out) {
-        g_state.calls.push_back({Op::Read, fd, 0, -1});
+    const int asked = static_cast<int>(count);
+    if (g_state.read_times_out || g_state.read_limit == 0) {
+        g_state.calls.push_back({Op::Read, fd, 0, -1, asked});
         errno = EAGAIN;
         return -1;
     }
-    std::uint8_t value = NextAnswer();
-    *static_cast<unsigned char*>(buffer) = value;
-    g_state.calls.push_back({Op::Read, fd, 0, value});
-    return 1;
+    std::size_t delivered = count;
+    if (g_state.read_limit > 0 && delivered > std::size_t(g_state.read_limit)) {
+        delivered = std::size_t(g_state.read_limit);
+    }
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    for (std::size_t i = 0; i < delivered; ++i) bytes[i] = NextAnswer();
+    g_state.calls.push_back({Op::Read, fd, 0, bytes[0], asked});
+    return static_cast<ssize_t>(delivered);
 }
 
 ssize_t FakeWrite(int fd, const void* buffer, size_t count) {
-    if (count != 1) throw std::logic_error("the backend writes one byte at a time");
+    if (count != 1) throw std::logic_error("no path writes more than one byte at a time");
     g_state.calls.push_back({Op::Write, fd, 0, *static_cast<const unsigned char*>(buffer)});
     return 1;
 }
@@ -83,6 +89,10 @@ const char* RequestName(unsigned long request) {
     switch (request) {
         case PPCLAIM:
             return "PPCLAIM";
+        case PPEXCL:
+            return "PPEXCL";
+        case PPSETFLAGS:
+            return "PPSETFLAGS";
         case PPRELEASE:
             return "PPRELEASE";
         case PPSETMODE:
@@ -129,7 +139,7 @@ std::string Describe(const std::vector<Call>& calls) {
                 out << "close";
                 break;
             case Op::Read:
-                out << "read -> 0x" << std::hex << c.value << std::dec;
+                out << "read " << c.count << " -> 0x" << std::hex << c.value << std::dec;
                 break;
             case Op::Write:
                 out << "write 0x" << std::hex << c.value << std::dec;
@@ -143,7 +153,7 @@ std::string Describe(const std::vector<Call>& calls) {
     return out.str();
 }
 
-Tree::Tree(const std::vector<std::pair<int, unsigned>>& ports) {
+Tree::Tree(const std::vector<std::pair<int, unsigned>>& ports, const char* modes) {
     std::string pattern = (std::filesystem::temp_directory_path() / "ppdev-tree-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
     dir_ = pattern;
@@ -153,6 +163,7 @@ Tree::Tree(const std::vector<std::pair<int, unsigned>>& ports) {
         auto port_dir = dir_ / "proc" / ("parport" + std::to_string(n));
         std::filesystem::create_directories(port_dir);
         std::ofstream(port_dir / "base-addr") << base << '\t' << base + 0x400 << '\n';
+        std::ofstream(port_dir / "modes") << modes << '\n';
     }
 }
 

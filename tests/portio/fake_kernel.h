@@ -18,7 +18,8 @@ struct Call {
     Op op;
     int fd;
     unsigned long request;  // ioctl only
-    int value;              // the byte written, the byte read, or the PPSETMODE mode
+    int value;              // the byte written, the (first) byte read, or the PPSETMODE mode
+    int count = 1;          // bytes a read() or write() asked for
     bool operator==(const Call&) const = default;
 };
 
@@ -32,6 +33,7 @@ struct State {
     int setmode_errno = 0;             // non-zero: PPSETMODE fails with it
     std::deque<std::uint8_t> answers;  // PPRDATA/PPRSTATUS/PPRCONTROL/read(), in order
     bool read_times_out = false;       // read() returns -1 EAGAIN
+    int read_limit = -1;               // >= 0: read() delivers at most this many bytes
 };
 
 State& Kernel();  // reset by Reset()
@@ -40,10 +42,14 @@ const portio::ppdev::Syscalls& FakeSyscalls();
 
 std::string Describe(const std::vector<Call>& calls);
 
-// A folder holding proc/parportN/base-addr for each (N, base) and an empty dev/.
+inline constexpr const char* kEppModes = "PCSPP,TRISTATE,EPP";
+inline constexpr const char* kEcpEppModes = "PCSPP,TRISTATE,COMPAT,EPP,ECP";
+
+// A folder holding proc/parportN/base-addr and modes for each (N, base) and an empty dev/.
 class Tree {
   public:
-    explicit Tree(const std::vector<std::pair<int, unsigned>>& ports);
+    explicit Tree(const std::vector<std::pair<int, unsigned>>& ports,
+                  const char* modes = kEppModes);
     ~Tree();
     Tree(const Tree&) = delete;
     Tree& operator=(const Tree&) = delete;

@@ -6,6 +6,7 @@
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
@@ -38,11 +39,13 @@ class PpdevBackend : public ::testing::Test {
     PpdevBackend() : tree_({{0, 0x378}, {1, 0x278}}) { fakekernel::Reset(); }
 
     // Opens the backend for `bases` and forgets the calls made while opening.
-    std::unique_ptr<portio::PortBackend> OpenQuiet(std::vector<std::uint16_t> bases = {0x378}) {
+    std::unique_ptr<portio::PortBackend> OpenQuiet(std::vector<std::uint16_t> bases = {0x378},
+                                                   const fakekernel::Tree* tree = nullptr) {
         fakekernel::Reset();
-        std::string why;
-        auto port = portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree_.roots(), &why);
-        EXPECT_NE(port, nullptr) << why;
+        portio::Refusal refusal;
+        auto port = portio::ppdev::Open(bases, fakekernel::FakeSyscalls(),
+                                        (tree != nullptr ? *tree : tree_).roots(), &refusal);
+        EXPECT_NE(port, nullptr) << refusal.why;
         Kernel().calls.clear();
         return port;
     }
@@ -64,17 +67,18 @@ TEST_F(PpdevBackend, FindsTheDeviceWhoseBaseAddressMatches) {
     EXPECT_EQ(portio::ppdev::FindDevice(0x378, nowhere), "");
 }
 
-TEST_F(PpdevBackend, OpensNonBlockingClaimsAndReleasesOnClose) {
-    std::string why;
+TEST_F(PpdevBackend, OpensNonBlockingClaimsExclusivelyAndReleasesOnClose) {
+    portio::Refusal refusal;
     std::array<std::uint16_t, 1> bases{0x278};
-    auto port = portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree_.roots(), &why);
-    ASSERT_NE(port, nullptr) << why;
+    auto port = portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree_.roots(), &refusal);
+    ASSERT_NE(port, nullptr) << refusal.why;
     ASSERT_EQ(Kernel().opened_paths, std::vector<std::string>{tree_.roots().dev + "/parport1"});
     // Without O_NONBLOCK a timed-out EPP read is retried by the kernel for ever.
     EXPECT_EQ(Kernel().open_flags[0] & (O_ACCMODE | O_NONBLOCK), O_RDWR | O_NONBLOCK);
     port.reset();
-    std::vector<Call> expected{
-        {Op::Open, 10, 0, 0}, Ioctl(PPCLAIM), Ioctl(PPRELEASE), {Op::Close, 10, 0, 0}};
+    std::vector<Call> expected{{Op::Open, 10, 0, 0}, Ioctl(PPEXCL),
+                               Ioctl(PPCLAIM),       Ioctl(PPSETFLAGS, PP_FASTREAD | PP_FASTWRITE),
+                               Ioctl(PPRELEASE),     {Op::Close, 10, 0, 0}};
     EXPECT_EQ(Kernel().calls, expected) << fakekernel::Describe(Kernel().calls);
 }
 
@@ -185,29 +189,39 @@ TEST_F(PpdevBackend, ExplainsWhyNoDeviceCouldBeUsed) {
         int open_errno;
         int claim_errno;
         std::string why;
+        bool in_use;
     };
+    const std::string dev = tree_.roots().dev;
     const Case cases[] = {
-        {"no port at that base", 0x3BC, 0, 0, "no parallel-port device has base 0x3BC"},
+        {"no port at that base", 0x3BC, 0, 0, "the kernel knows no parallel port at 0x3BC", false},
         {"device not readable by the user", 0x378, EACCES, 0,
-         "cannot open " + tree_.roots().dev +
+         "cannot open " + dev +
              "/parport0: Permission denied (the user must be in the group that owns it, usually "
-             "lp)"},
+             "lp: sudo adduser $USER lp, then log in again)",
+         false},
         {"ppdev not loaded", 0x378, ENOENT, 0,
-         "cannot open " + tree_.roots().dev +
-             "/parport0: No such file or directory (load the ppdev module: modprobe ppdev)"},
-        {"port busy", 0x378, 0, EBUSY,
-         "cannot claim " + tree_.roots().dev + "/parport0: Device or resource busy"},
+         "cannot open " + dev +
+             "/parport0: No such file or directory (load the ppdev module: sudo modprobe ppdev)",
+         false},
+        // The exclusive registration fails while another device is registered on the port.
+        {"port in use", 0x378, 0, ENXIO,
+         dev + "/parport0 (the port at 0x378) is in use by another program or driver (the "
+               "printer driver lp holds it while it is loaded: sudo modprobe -r lp)",
+         true},
+        {"claim refused otherwise", 0x378, 0, EINVAL,
+         "cannot claim " + dev + "/parport0: Invalid argument", false},
     };
     for (const Case& c : cases) {
         fakekernel::Reset();
         Kernel().open_errno = c.open_errno;
         Kernel().claim_errno = c.claim_errno;
-        std::string why;
+        portio::Refusal refusal;
         std::array<std::uint16_t, 1> bases{c.base};
-        EXPECT_EQ(portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree_.roots(), &why),
+        EXPECT_EQ(portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), tree_.roots(), &refusal),
                   nullptr)
             << c.name;
-        EXPECT_EQ(why, c.why) << c.name;
+        EXPECT_EQ(refusal.why, c.why) << c.name;
+        EXPECT_EQ(refusal.in_use, c.in_use) << c.name;
         // Whatever was opened is closed again.
         int opens = 0, closes = 0;
         for (const Call& call : Kernel().calls) {
@@ -215,6 +229,125 @@ TEST_F(PpdevBackend, ExplainsWhyNoDeviceCouldBeUsed) {
             closes += call.op == Op::Close;
         }
         EXPECT_EQ(opens, closes) << c.name;
+    }
+
+    // Without the kernel's port driver there is no port list at all.
+    portio::ppdev::Roots no_driver{(tree_.dir() / "no-proc").string(), tree_.roots().dev};
+    portio::Refusal refusal;
+    std::array<std::uint16_t, 1> bases{0x378};
+    EXPECT_EQ(portio::ppdev::Open(bases, fakekernel::FakeSyscalls(), no_driver, &refusal), nullptr);
+    EXPECT_EQ(refusal.why,
+              "the kernel knows no parallel port (load its driver: sudo modprobe parport_pc)");
+}
+
+// One port in use stops the whole open: the ports already claimed are released again.
+TEST_F(PpdevBackend, APortInUseReleasesThePortsAlreadyClaimed) {
+    fakekernel::Reset();
+    portio::Refusal refusal;
+    std::array<std::uint16_t, 2> bases{0x278, 0x378};
+    // The second claim (fd 11) fails as in use.
+    struct ClaimSecondFails {
+        static int Ioctl(int fd, unsigned long request, void* arg) {
+            if (request == PPCLAIM && fd == 11) {
+                errno = ENXIO;
+                return -1;
+            }
+            return fakekernel::FakeSyscalls().ioctl(fd, request, arg);
+        }
+    };
+    portio::ppdev::Syscalls sys = fakekernel::FakeSyscalls();
+    sys.ioctl = ClaimSecondFails::Ioctl;
+    EXPECT_EQ(portio::ppdev::Open(bases, sys, tree_.roots(), &refusal), nullptr);
+    EXPECT_TRUE(refusal.in_use);
+    std::vector<Call> tail(Kernel().calls.end() - 3, Kernel().calls.end());
+    std::vector<Call> expected{{Op::Close, 11, 0, 0}, Ioctl(PPRELEASE), {Op::Close, 10, 0, 0}};
+    EXPECT_EQ(tail, expected) << fakekernel::Describe(Kernel().calls);
+}
+
+// A run of EPP data reads: the mode once, then one read() per 256 bytes.
+TEST_F(PpdevBackend, ARunOfEppReadsIsOneReadPerPage) {
+    auto port = OpenQuiet();
+    for (int i = 0; i < 600; ++i) Kernel().answers.push_back(static_cast<std::uint8_t>(i));
+    std::vector<std::uint8_t> run(600);
+    port->ReadRun(0x37C, run.data(), run.size());
+    for (int i = 0; i < 600; ++i) EXPECT_EQ(run[i], static_cast<std::uint8_t>(i)) << i;
+    std::vector<Call> expected{Ioctl(PPSETMODE, kEppData),
+                               {Op::Read, 10, 0, 0x00, 256},
+                               {Op::Read, 10, 0, 0x00, 256},
+                               {Op::Read, 10, 0, 0x00, 88}};
+    EXPECT_EQ(Kernel().calls, expected) << fakekernel::Describe(Kernel().calls);
+
+    // Registers without an EPP cycle are read one ioctl each.
+    Kernel().calls.clear();
+    Kernel().answers = {0x78, 0x70};
+    port->ReadRun(0x379, run.data(), 2);
+    EXPECT_EQ(Kernel().calls, (std::vector<Call>{Ioctl(PPRSTATUS, 0x78), Ioctl(PPRSTATUS, 0x70)}));
+}
+
+// What a timed-out run did not deliver reads as an undriven bus, and the run asks no further.
+TEST_F(PpdevBackend, ARunCutShortReadsTheRestAsAnUndrivenBus) {
+    struct Case {
+        const char* name;
+        int limit;
+        std::size_t reads;
+    };
+    const Case cases[] = {{"short read", 100, 1}, {"nothing delivered", 0, 1}};
+    for (const Case& c : cases) {
+        auto port = OpenQuiet();
+        Kernel().read_limit = c.limit;
+        Kernel().answers.assign(300, 0x11);
+        std::vector<std::uint8_t> run(300, 0x00);
+        port->ReadRun(0x37C, run.data(), run.size());
+        const std::size_t got = static_cast<std::size_t>(c.limit);
+        EXPECT_EQ(std::count(run.begin(), run.begin() + std::ptrdiff_t(got), 0x11), c.limit)
+            << c.name;
+        EXPECT_EQ(std::count(run.begin() + std::ptrdiff_t(got), run.end(), 0xFF),
+                  std::ptrdiff_t(300 - got))
+            << c.name;
+        std::size_t reads = 0;
+        for (const Call& call : Kernel().calls) reads += call.op == Op::Read;
+        EXPECT_EQ(reads, c.reads) << c.name;
+    }
+}
+
+// A control write of the value the register holds is left out. Where the kernel sets the control
+// lines itself around EPP cycles (ports it drives through the ECP control register), an EPP cycle
+// leaves the value unknown and the next write goes out.
+TEST_F(PpdevBackend, ARepeatedControlValueIsLeftOutWhileTheRegisterHoldsIt) {
+    fakekernel::Tree ecp({{0, 0x378}}, fakekernel::kEcpEppModes);
+    struct Case {
+        const char* name;
+        const fakekernel::Tree* tree;
+        std::vector<Call> calls;
+    };
+    const Case cases[] = {
+        {"EPP port",
+         &tree_,
+         {Ioctl(PPWCONTROL, 0x00),
+          Ioctl(PPWCONTROL, 0x01),
+          Ioctl(PPSETMODE, kEppData),
+          {Op::Read, 10, 0, 0x00, 1},
+          Ioctl(PPWCONTROL, 0x00)}},
+        {"ECP+EPP port",
+         &ecp,
+         {Ioctl(PPWCONTROL, 0x00),
+          Ioctl(PPWCONTROL, 0x01),
+          Ioctl(PPSETMODE, kEppData),
+          {Op::Read, 10, 0, 0x00, 1},
+          Ioctl(PPWCONTROL, 0x01),
+          Ioctl(PPWCONTROL, 0x00)}},
+    };
+    for (const Case& c : cases) {
+        auto port = OpenQuiet({0x378}, c.tree);
+        port->Write(0x37A, 0x00);
+        port->Write(0x37A, 0x00);
+        port->Write(0x37A, 0x01);
+        port->Write(0x37A, 0x01);
+        port->Read(0x37C);
+        port->Write(0x37A, 0x01);
+        port->Write(0x37A, 0x00);
+        EXPECT_EQ(Kernel().calls, c.calls) << c.name << "\n"
+                                           << fakekernel::Describe(Kernel().calls);
     }
 }
 

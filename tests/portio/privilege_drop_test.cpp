@@ -48,10 +48,11 @@ class PrivilegeDrop : public ::testing::Test {
 
     // Runs `binary` as nobody with a clean environment plus `env`.
     Report RunAsNobody(const std::string& binary, const std::string& env) {
-        std::string command =
-            std::string("env -i PATH=/usr/bin:/bin ASAN_OPTIONS=detect_leaks=0 ") + env +
-            " setpriv --reuid=" + kNobody + " --regid=" + kNobody + " --clear-groups " + binary +
-            " 2>&1";
+        std::string command = std::string(
+                                  "env -i PATH=/usr/bin:/bin "
+                                  "ASAN_OPTIONS=detect_leaks=0:allow_user_segv_handler=1 ") +
+                              env + " setpriv --reuid=" + kNobody + " --regid=" + kNobody +
+                              " --clear-groups " + binary + " 2>&1";
         Report report;
         FILE* pipe = popen(command.c_str(), "r");
         if (pipe == nullptr) return report;
@@ -126,6 +127,35 @@ TEST_F(PrivilegeDrop, SetuidRootIsGivenUpForGoodOnEveryBackend) {
     EXPECT_EQ(sim["outcome"], "unusable");
     EXPECT_EQ(sim["reason"], "LINKSIM: cannot open '" + cart + "': Permission denied")
         << sim["output"];
+}
+
+// Any user could otherwise reset the machine through a setuid install (0x60 is the keyboard
+// controller, 0xCF9 the reset control): the refusal comes before any port right is asked for.
+TEST_F(PrivilegeDrop, ASetuidStartRefusesABaseThatIsNoParallelPort) {
+    const std::string probe = Probe("probe", 06755);
+    struct Case {
+        const char* env;
+        const char* base;
+    };
+    const Case cases[] = {
+        {"PROBE_BASE=60", "0x60"},
+        {"PROBE_BASE=60 PORTIO=direct", "0x60"},
+        {"PROBE_BASE=cf9", "0xCF9"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.env);
+        Report r = RunAsNobody(probe, c.env);
+        ASSERT_TRUE(r.count("start.uid")) << r["output"];
+        if (r["start.uid"] != std::string(kNobody) + ",0,0") {
+            GTEST_SKIP() << "the file system ignores the setuid bit: " << r["start.uid"];
+        }
+        EXPECT_EQ(r["outcome"], "unusable") << r["output"];
+        EXPECT_TRUE(
+            r["reason"].starts_with(std::string(c.base) + " is not the base of a parallel port."))
+            << r["output"];
+        EXPECT_EQ(r["reach"], "closed") << r["output"];
+        ExpectDropped(r);
+    }
 }
 
 TEST_F(PrivilegeDrop, FileCapabilitiesAreClearedOnceDirectIoIsOpen) {

@@ -62,6 +62,31 @@ TEST_F(LinkTest, SetAddressWritesAllTwelveCyclesEveryTime) {
     }
 }
 
+// A run gives the bytes n ReadData calls give, with the control register set once, as the
+// repeated writes of the same value would leave every line where it is.
+TEST_F(LinkTest, ReadDataRunReadsLikeReadDataWithOneControlWrite) {
+    std::vector<std::uint8_t> cart(0x400000, 0xFF);
+    for (std::size_t i = 0; i < 0x300; ++i) cart[0x1F00 + i] = static_cast<std::uint8_t>(i * 31);
+    for (std::size_t n : {0, 1, 28, 256}) {
+        SCOPED_TRACE(n);
+        testsupport::SimulatedLink link({}, linksim::MakeMemoryStore(cart));
+        tidewick::SetAddress(0x1F40, true);
+        std::vector<std::uint8_t> by_calls(n);
+        for (std::uint8_t& b : by_calls) b = tidewick::ReadData();
+        tidewick::SetAddress(0x1F40, true);
+        link.port().log.clear();
+        std::vector<std::uint8_t> by_run(n);
+        tidewick::ReadDataRun(by_run.data(), n);
+        EXPECT_EQ(by_run, by_calls);
+        EXPECT_EQ(by_run, std::vector<std::uint8_t>(cart.begin() + 0x1F40,
+                                                    cart.begin() + 0x1F40 + std::ptrdiff_t(n)));
+        std::vector<Access> expected;
+        if (n > 0) expected.push_back(W(kBase + 2, 0x00));
+        for (std::size_t i = 0; i < n; ++i) expected.push_back(R(kBase + 4, by_calls[i]));
+        EXPECT_EQ(link.port().log, expected);
+    }
+}
+
 TEST_F(LinkTest, DetectLinkerAcceptsOnlyTheThreeReadBacks) {
     struct Case {
         const char* name;
