@@ -4,7 +4,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -113,14 +112,8 @@ void BehaviourTest::clicksOnGreyedButtonsAreDroppedNotDeferred() {
         connect(b, &QToolButton::clicked, [&clicked] { ++clicked; });
     }
     BeginOperation();
-    for (QToolButton* b : {f.Write, f.Erase}) {
-        const QPointF at = QRectF(b->rect()).center();
-        const QPointF global = b->mapToGlobal(at);
-        QCoreApplication::postEvent(b, new QMouseEvent(QEvent::MouseButtonPress, at, global,
-                                                       Qt::LeftButton, Qt::LeftButton, {}));
-        QCoreApplication::postEvent(b, new QMouseEvent(QEvent::MouseButtonRelease, at, global,
-                                                       Qt::LeftButton, Qt::NoButton, {}));
-    }
+    QueueClick(f.Write);
+    QueueClick(f.Erase);
     DialogScript script;
     EndOperation();
     QTest::qWait(50);

@@ -3,7 +3,6 @@
 #include <signal.h>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -468,14 +467,8 @@ int CloseBySignal() {
 
 int ClickGreyedExit() {
     WindowRig rig;
-    QToolButton* exit = rig.form().Exit;
     BeginOperation();
-    const QPointF at = QRectF(exit->rect()).center();
-    const QPointF global = exit->mapToGlobal(at);
-    QCoreApplication::postEvent(exit, new QMouseEvent(QEvent::MouseButtonPress, at, global,
-                                                      Qt::LeftButton, Qt::LeftButton, {}));
-    QCoreApplication::postEvent(exit, new QMouseEvent(QEvent::MouseButtonRelease, at, global,
-                                                      Qt::LeftButton, Qt::NoButton, {}));
+    QueueClick(rig.form().Exit);
     EndOperation();
     QTest::qWait(50);
     return 3;  // still here

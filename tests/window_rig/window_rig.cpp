@@ -1,6 +1,8 @@
 #include "tests/window_rig/window_rig.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QToolButton>
@@ -99,6 +101,15 @@ Bytes ReadFile(const QString& path) {
     if (!f.open(QIODevice::ReadOnly)) return {};
     const QByteArray data = f.readAll();
     return Bytes(data.begin(), data.end());
+}
+
+void QueueClick(QWidget* widget) {
+    const QPointF at = QRectF(widget->rect()).center();
+    const QPointF global = widget->mapToGlobal(at);
+    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonPress, at, global,
+                                                        Qt::LeftButton, Qt::LeftButton, {}));
+    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonRelease, at, global,
+                                                        Qt::LeftButton, Qt::NoButton, {}));
 }
 
 std::uint8_t RigPort::Read(std::uint16_t port) {

@@ -17,6 +17,7 @@
 #include "tests/support/recording_port.h"
 
 class QToolButton;
+class QWidget;
 class TForm1;
 
 namespace windowtest {
@@ -43,6 +44,9 @@ Bytes Slice(const Bytes& bytes, std::uint32_t first, std::uint32_t count);
 // The first address where a and b differ outside [first, last], or -1.
 long FirstChangeOutside(const Bytes& a, const Bytes& b, std::uint32_t first, std::uint32_t last);
 Bytes ReadFile(const QString& path);
+// Queues a click in the middle of `widget`, as the window system delivers one that the window
+// has not handled yet.
+void QueueClick(QWidget* widget);
 
 // Passes every access to the simulated device: records it while asked to, runs the rig's read
 // hook first, and follows the EPP cycles (register selection, register 2, the chip enables) to
