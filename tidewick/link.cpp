@@ -1,5 +1,6 @@
 #include "tidewick/link.h"
 
+#include <algorithm>
 #include <array>
 
 #include "portio/epp.h"
@@ -16,6 +17,7 @@ constexpr std::uint8_t kOpenChipSelect = 0x02;  // register 2 value that routes 
 constexpr std::uint8_t kSequential = 0x01;
 constexpr std::uint8_t kControlReleased = 0x04;
 constexpr std::uint8_t kClearTimeout = 0x01;
+constexpr std::uint8_t kErased = 0xFF;
 
 constexpr std::uint32_t kTestAddress = 0x123456;
 constexpr std::uint8_t kTestReg0 = 0x56;
@@ -188,6 +190,11 @@ std::uint32_t MeasureCartridgeSize() {
     std::array<std::uint8_t, kSizeProbeBytes> first{};
     SetAddress(0, true);
     for (std::uint8_t& b : first) b = ReadData();
+    // A blank header repeats everywhere on blank flash and tells nothing: take the largest
+    // size rather than leave out what lies above 1 MiB.
+    if (std::all_of(first.begin(), first.end(), [](std::uint8_t b) { return b == kErased; })) {
+        return 0x400000;
+    }
     if (MatchesAt(first, 0x100000) == 0) return 0x100000;
     if (MatchesAt(first, 0x200000) == 0) return 0x200000;
     return 0x400000;

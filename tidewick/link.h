@@ -35,6 +35,7 @@ std::uint8_t ProbeCartridge();
 
 int FlashByte(std::uint32_t address, std::uint8_t value, int retries);
 
+// The mirror test; a blank header (28 bytes of 0xFF) cannot be told apart and gives 0x400000.
 std::uint32_t MeasureCartridgeSize();
 int MatchesAt(std::span<const std::uint8_t> buffer, std::uint32_t address);
 

@@ -149,17 +149,25 @@ TEST_F(LinkTest, MeasureCartridgeSizeByMirror) {
         const char* name;
         std::uint32_t size;
         bool copy_header_at_2mib;
+        bool blank_header;
         std::uint32_t measured;
     };
     const Case cases[] = {
-        {"1 MiB", 0x100000, false, 0x100000},
-        {"2 MiB", 0x200000, false, 0x200000},
-        {"4 MiB", 0x400000, false, 0x400000},
-        {"4 MiB with the header again at 2 MiB", 0x400000, true, 0x200000},
+        {"1 MiB", 0x100000, false, false, 0x100000},
+        {"2 MiB", 0x200000, false, false, 0x200000},
+        {"4 MiB", 0x400000, false, false, 0x400000},
+        {"4 MiB with the header again at 2 MiB", 0x400000, true, false, 0x200000},
+        // Blank flash mirrors itself everywhere: the largest size, so nothing is left out.
+        {"blank header on 4 MiB", 0x400000, false, true, 0x400000},
+        {"blank header on 1 MiB", 0x100000, false, true, 0x400000},
     };
     for (const Case& c : cases) {
         std::vector<std::uint8_t> cart(c.size, 0xFF);
-        for (std::uint32_t i = 0; i < 28; ++i) cart[i] = static_cast<std::uint8_t>('A' + i % 26);
+        if (!c.blank_header) {
+            for (std::uint32_t i = 0; i < 28; ++i) {
+                cart[i] = static_cast<std::uint8_t>('A' + i % 26);
+            }
+        }
         if (c.copy_header_at_2mib) std::copy_n(cart.begin(), 28, cart.begin() + 0x200000);
         testsupport::SimulatedLink link({}, linksim::MakeMemoryStore(std::move(cart)));
         EXPECT_EQ(tidewick::MeasureCartridgeSize(), c.measured) << c.name;

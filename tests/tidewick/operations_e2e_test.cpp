@@ -257,11 +257,17 @@ TEST_F(Operations, BackupIsAsLongAsTheMeasuredCartridge) {
     Bytes mirrored = SampleImage(0x1000);
     mirrored.resize(k2MiB + 28, 0xFF);
     std::copy_n(mirrored.begin(), 28, mirrored.begin() + k2MiB);
+    // A blank header cannot be measured: all 4 MiB are kept, so data above 1 MiB is not lost.
+    Bytes blank_header = SampleImage(0x1000);
+    std::fill_n(blank_header.begin(), 28, 0xFF);
+    blank_header.resize(0x300000, 0xFF);
+    const Bytes high_data = SampleImage(0x1000, false, 9);
+    blank_header.insert(blank_header.end(), high_data.begin(), high_data.end());
     struct Case {
         const char* name;
         std::uint32_t cart_size;
         Bytes contents;
-        std::uint32_t backup_size;
+        std::uint32_t backup_size;  // past the cartridge's own size the backup repeats it
         std::string last_line;
     };
     const Case cases[] = {
@@ -270,6 +276,9 @@ TEST_F(Operations, BackupIsAsLongAsTheMeasuredCartridge) {
         {"4 MiB", k4MiB, SampleImage(0x80000), k4MiB, "\rBacking up... 0x3FFF00 (100%)\n"},
         {"4 MiB whose header repeats at 2 MiB", k4MiB, mirrored, k2MiB,
          "\rBacking up... 0x1FFF00 (100%)\n"},
+        {"4 MiB, blank header, data at 3 MiB", k4MiB, blank_header, k4MiB,
+         "\rBacking up... 0x3FFF00 (100%)\n"},
+        {"blank 1 MiB", k1MiB, {}, k4MiB, "\rBacking up... 0x3FFF00 (100%)\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -280,7 +289,11 @@ TEST_F(Operations, BackupIsAsLongAsTheMeasuredCartridge) {
         EXPECT_EQ(r.exit_code, 0);
         Bytes backup = ReadFile("backup.bin");
         EXPECT_EQ(backup.size(), c.backup_size);
-        EXPECT_TRUE(backup == Prefix(Cart(), c.backup_size));
+        const Bytes cart = Cart();
+        Bytes expected;
+        while (expected.size() < c.backup_size)
+            expected.insert(expected.end(), cart.begin(), cart.end());
+        EXPECT_TRUE(backup == Prefix(expected, c.backup_size));
     }
 }
 
