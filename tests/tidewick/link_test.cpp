@@ -174,6 +174,78 @@ TEST_F(LinkTest, MeasureCartridgeSizeByMirror) {
     }
 }
 
+TEST_F(LinkTest, CheckLinkerReadsTheTimeOutBitThenTheRegisterEcho) {
+    // After the status read (bit 0 clear; the other lines float): DetectLinker's echo.
+    std::vector<Access> echo = SetAddressCycles(0x56, 0x34, 0xFE, 0x88);
+    for (const Access& a :
+         {W(kBase + 2, 0x00), W(kBase + 3, 0), R(kBase + 4, 0x56), W(kBase + 3, 1),
+          R(kBase + 4, 0x34), W(kBase + 3, 2), R(kBase + 4, 0x7E)}) {
+        echo.push_back(a);
+    }
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> reads;  // scripted answers, status first
+        int result;
+        std::size_t accesses;
+    };
+    const Case cases[] = {
+        {"linker answers", {}, 0, 1 + echo.size()},
+        {"a cycle timed out", {0x01}, 1, 1},
+        {"register 2 floats", {0x00, 0x56, 0x34, 0xFF}, 1, 1 + echo.size()},
+        {"register 0 floats", {0x00, 0xFF}, 1, 1 + echo.size() - 4},
+    };
+    for (const Case& c : cases) {
+        testsupport::SimulatedLink link;
+        for (std::uint8_t v : c.reads) link.port().QueueReads({v});
+        EXPECT_EQ(tidewick::CheckLinker(), c.result) << c.name;
+        EXPECT_EQ(link.port().log.size(), c.accesses) << c.name;
+        const std::vector<Access>& log = link.port().log;
+        ASSERT_FALSE(log.empty());
+        EXPECT_FALSE(log.front().write);
+        EXPECT_EQ(log.front().port, kBase + 1);
+        if (c.reads.empty()) {
+            EXPECT_EQ(std::vector<Access>(log.begin() + 1, log.end()), echo);
+        }
+        // A query: failing it is for the caller to report.
+        EXPECT_FALSE(tidewick::ErrorOccurred) << c.name;
+    }
+    linksim::Options gone;
+    gone.unplug_after = 0;
+    testsupport::SimulatedLink unplugged(gone);
+    EXPECT_EQ(tidewick::CheckLinker(), 1);
+}
+
+// A floating bus reads 0xFF: bit 7 looks done for every value with bit 7 set, and a chip erase
+// looks finished at once. Neither may count once the linker has gone.
+TEST_F(LinkTest, ASilentLinkerNeitherProgramsNorErases) {
+    linksim::Options gone;
+    gone.unplug_after = 0;
+    for (std::uint8_t value : {std::uint8_t{0x80}, std::uint8_t{0xA5}, std::uint8_t{0x00}}) {
+        testsupport::SimulatedLink link(gone);
+        link.port().set_recording(false);
+        tidewick::ErrorOccurred = false;
+        EXPECT_EQ(tidewick::FlashByte(0x1234, value, 3), 1) << int{value};
+        EXPECT_TRUE(tidewick::ErrorOccurred);
+    }
+    testsupport::SimulatedLink link(gone);
+    link.port().set_recording(false);
+    unsigned chip = 0;
+    tidewick::ErrorOccurred = false;
+    EXPECT_EQ(tidewick::EraseBothChips(&chip), 1);
+    EXPECT_EQ(chip, 1u);
+    EXPECT_TRUE(tidewick::ErrorOccurred);
+}
+
+// A chip that reads back 0xFF as it finishes (its other bits late) is still done when the
+// linker answers the check.
+TEST_F(LinkTest, FlashByteTakesAnAnsweredAllOnesPollAsDone) {
+    testsupport::SimulatedLink link;
+    link.port().QueueReads({0xFF});
+    EXPECT_EQ(tidewick::FlashByte(0x10, 0x80, 3), 0);
+    EXPECT_EQ(link.device().stats().program_commands, 1u);
+    EXPECT_FALSE(tidewick::ErrorOccurred);
+}
+
 TEST_F(LinkTest, HungEraseEndsAtTheReadLimitNamingTheChip) {
     linksim::Options hang;
     hang.erase_hang = true;
