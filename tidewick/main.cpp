@@ -1,5 +1,7 @@
 #include "tidewick/main_sequence.h"
+#include "tidewick/standard_streams.h"
 
 int main(int argc, char** argv) {
+    if (!tidewick::ReopenClosedStandardStreams()) return 1;
     return tidewick::RunTidewick(argc, argv);
 }

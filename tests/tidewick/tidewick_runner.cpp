@@ -138,9 +138,14 @@ pid_t TidewickRun::Start(const std::vector<std::string>& args, const Env& env, i
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in_fd, 0);
-    posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
-    posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
+    const int fds[] = {in_fd, out_fd, err_fd};
+    for (int target = 0; target < 3; ++target) {
+        if (fds[target] < 0) {
+            posix_spawn_file_actions_addclose(&actions, target);
+        } else {
+            posix_spawn_file_actions_adddup2(&actions, fds[target], target);
+        }
+    }
     posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
     pid_t pid = 0;
     int rc = posix_spawn(&pid, TIDEWICK_BINARY, &actions, nullptr, argv.data(), envp.data());

@@ -57,7 +57,7 @@ class TidewickRun : public ::testing::Test {
     Result Run(const std::vector<std::string>& args, const std::string& input = "",
                const Env& env = {});
     // Starts tidewick in the scratch folder with the given descriptors as its standard input,
-    // output and error; -1 when it could not be started.
+    // output and error (-1: that one closed); -1 when it could not be started.
     pid_t Start(const std::vector<std::string>& args, const Env& env, int in_fd, int out_fd,
                 int err_fd);
     // Its exit code, or 128 + the signal that ended it.
