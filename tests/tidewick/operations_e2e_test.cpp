@@ -1,5 +1,7 @@
 // The four operations on simulated cartridges: their output as the console finally shows it,
 // exit codes, the cartridge and backup files afterwards, and the simulator's counters.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -327,6 +329,9 @@ TEST_F(Operations, BackupAsksBeforeReplacingAFileEvenWithYes) {
 
 TEST_F(Operations, FilesThatCannotBeOpenedOrRead) {
     std::filesystem::create_directory(Path("folder"));
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+    // An argument starting with "/" is a switch, so the device is reached through a link.
+    std::filesystem::create_symlink("/dev/zero", Path("zero.dev"));
     struct Case {
         std::vector<std::string> args;
         std::string out;
@@ -338,9 +343,16 @@ TEST_F(Operations, FilesThatCannotBeOpenedOrRead) {
         {{"/v"}, "Can't open file for verify!\n"},
         {{"/b", "no/such/dir.bin"}, Filename("no/such/dir.bin") + "Can't open file!\n"},
         {{"/b"}, "Can't open file!\n"},
-        // A folder opens for reading on POSIX but cannot be read: never a success.
+        // Refused before the cartridge is touched, and without waiting on a FIFO.
         {{"/v", "folder"},
-         Filename("folder") + "\rVerifying... 0x000000 (0%)\rFile read error at 0x000000!\n"},
+         Filename("folder") + "Can't open file for verify!\nNot a regular file.\n"},
+        {{"/w", "/y", "folder"},
+         Filename("folder") + "Can't open file to flash!\nNot a regular file.\n"},
+        {{"/v", "fifo"}, Filename("fifo") + "Can't open file for verify!\nNot a regular file.\n"},
+        {{"/w", "/y", "fifo"},
+         Filename("fifo") + "Can't open file to flash!\nNot a regular file.\n"},
+        {{"/w", "/y", "zero.dev"},
+         Filename("zero.dev") + "Can't open file to flash!\nNot a regular file.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back());
@@ -349,6 +361,8 @@ TEST_F(Operations, FilesThatCannotBeOpenedOrRead) {
         EXPECT_EQ(r.exit_code, 1);
         EXPECT_EQ(r.Stat("chip_erases"), 0u);
     }
+    EXPECT_TRUE(std::filesystem::is_directory(Path("folder")));
+    EXPECT_TRUE(std::filesystem::is_fifo(Path("fifo")));
 }
 
 TEST_F(Operations, BackupToAFullDiskFails) {
