@@ -353,6 +353,7 @@ TEST_F(Operations, FilesThatCannotBeOpenedOrRead) {
          Filename("fifo") + "Can't open file to flash!\nNot a regular file.\n"},
         {{"/w", "/y", "zero.dev"},
          Filename("zero.dev") + "Can't open file to flash!\nNot a regular file.\n"},
+        {{"/b", "folder"}, Filename("folder") + "Can't open file!\nNot a regular file.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back());
