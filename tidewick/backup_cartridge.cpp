@@ -5,6 +5,7 @@
 #include "portio/portio.h"
 #include "tidewick/backup_file.h"
 #include "tidewick/console.h"
+#include "tidewick/interruption.h"
 #include "tidewick/link.h"
 #include "tidewick/operations.h"
 #include "tidewick/progress.h"
@@ -32,10 +33,16 @@ int BackupCartridge() {
     if (target.exists) {
         // Asked even with /y: a backup must not replace a file unasked.
         const bool replace = Ask("Overwrite file with backup?\n");
+        if (Interrupted()) return ReportInterruption();
         if (!replace) return 0;
     }
     BackupFile file;
     if (!OpenBackupFile(target, &file)) return CantOpen("");
+    // Whatever ends the backup early leaves the old file as it was.
+    auto fail = [&file](int result) {
+        DiscardBackupFile(&file);
+        return result;
+    };
 
     ResetChips();
     const std::uint32_t total = MeasureCartridgeSize();
@@ -43,11 +50,13 @@ int BackupCartridge() {
     std::vector<std::uint8_t> backup(total);
     for (std::uint32_t offset = 0; offset < total; ++offset) {
         if (offset % kProgressStep == 0) {
+            if (Interrupted()) return fail(ReportInterruption());
             SetAddress(offset, true);
             PrintProgress("\rBacking up... 0x%06X (%d%%)", offset, divisor);
         }
         backup[offset] = ReadData();
     }
+    if (Interrupted()) return fail(ReportInterruption());
 
     std::string reason;
     if (!CommitBackupFile(&file, backup, &reason)) {

@@ -4,6 +4,7 @@
 
 #include "tidewick/console.h"
 #include "tidewick/header.h"
+#include "tidewick/interruption.h"
 #include "tidewick/link.h"
 #include "tidewick/operations.h"
 #include "tidewick/progress.h"
@@ -52,10 +53,12 @@ int FlashFile() {
     if (!YesToAll) {
         if (!HeaderIsValid(image)) {
             const bool go_on = Ask("Invalid header found, continue?\n");
+            if (Interrupted()) return ReportInterruption();
             if (!go_on) return Failed();
         }
         if (CartridgeIdMatches(image)) {
             erase = Ask("Cartridge ID matches with file, erase first?\n");
+            if (Interrupted()) return ReportInterruption();
         }
     }
     if (erase) {
@@ -73,6 +76,7 @@ int FlashFile() {
     bool in_sequence = false;
     for (std::uint32_t offset = 0;; ++offset) {
         if (offset % kProgressStep == 0) {
+            if (Interrupted()) return ReportInterruption();
             // A blank cartridge cannot be measured before the erase; with the image's header
             // on it now, the mirror test can tell its size.
             if (offset == kProgressStep && size > kSmallestCartridge && CheckFileFits(size) != 0) {

@@ -1,5 +1,6 @@
 // The four operations behind /w, /i, /b and /v. Each returns 0, or 1 with ErrorOccurred set and
-// its own message printed.
+// its own message printed. A stop on request (interruption.h) ends an operation as a failure
+// at its next safe point.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "tidewick/interruption.h"
 #include "tidewick/link.h"
 #include "tidewick/operations.h"
 #include "tidewick/progress.h"
@@ -20,6 +21,7 @@ int VerifyFile() {
     const std::uint32_t divisor = ProgressDivisor(size);
     for (std::uint32_t offset = 0;; ++offset) {
         if (offset % kProgressStep == 0) {
+            if (Interrupted()) return ReportInterruption();
             PrintProgress("\rVerifying... 0x%06X (%d%%)", offset, divisor);
             SetAddress(offset, true);
         }
