@@ -46,16 +46,21 @@ int BackupCartridge() {
 
     ResetChips();
     const std::uint32_t total = MeasureCartridgeSize();
+    if (CheckLinker() != 0) return fail(ReportLinkLost(0));
     const std::uint32_t divisor = ProgressDivisor(total);
     std::vector<std::uint8_t> backup(total);
     for (std::uint32_t offset = 0; offset < total; ++offset) {
         if (offset % kProgressStep == 0) {
             if (Interrupted()) return fail(ReportInterruption());
+            if (offset != 0 && offset % kLinkCheckStep == 0 && CheckLinker() != 0) {
+                return fail(ReportLinkLost(offset));
+            }
             SetAddress(offset, true);
             PrintProgress("\rBacking up... 0x%06X (%d%%)", offset, divisor);
         }
         backup[offset] = ReadData();
     }
+    if (CheckLinker() != 0) return fail(ReportLinkLost(total));
     if (Interrupted()) return fail(ReportInterruption());
 
     std::string reason;

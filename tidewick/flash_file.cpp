@@ -47,7 +47,7 @@ int FlashFile() {
     ResetChips();
     // Before anything is erased: an image past the cartridge's end would program its first
     // bytes again through the mirror, or start commands on the chip.
-    if (CheckFileFits(length) != 0) return 1;
+    if (CheckFileFits(length, 0) != 0) return 1;
 
     bool erase = true;
     if (!YesToAll) {
@@ -65,6 +65,7 @@ int FlashFile() {
         std::printf("Erasing...\n");
         unsigned chip = 0;
         if (EraseBothChips(&chip) != 0) {
+            if (CheckLinker() != 0) return ReportLinkLost(chip == 2 ? kChip2Base : 0);
             std::printf("\rErase error: chip %u did not finish erasing!\n", chip);
             return Failed();
         }
@@ -77,9 +78,14 @@ int FlashFile() {
     for (std::uint32_t offset = 0;; ++offset) {
         if (offset % kProgressStep == 0) {
             if (Interrupted()) return ReportInterruption();
+            if (offset != 0 && offset < size && offset % kLinkCheckStep == 0 &&
+                CheckLinker() != 0) {
+                return ReportLinkLost(offset);
+            }
             // A blank cartridge cannot be measured before the erase; with the image's header
             // on it now, the mirror test can tell its size.
-            if (offset == kProgressStep && size > kSmallestCartridge && CheckFileFits(size) != 0) {
+            if (offset == kProgressStep && size > kSmallestCartridge &&
+                CheckFileFits(size, offset) != 0) {
                 return 1;
             }
             SetAddress(offset, true);
@@ -97,11 +103,13 @@ int FlashFile() {
         if (FlashByte(offset, value, 3) != 0) {
             SetAddress(offset, false);
             const std::uint8_t r = ReadData();
+            if (CheckLinker() != 0) return ReportLinkLost(offset);
             std::printf("\rProgram error at 0x%06X (w:0x%02X, r:0x%02X)!\n", offset,
                         static_cast<unsigned>(value), static_cast<unsigned>(r));
             return 1;
         }
     }
+    if (CheckLinker() != 0) return ReportLinkLost(size);
     if (CheckFileUnchanged(image) != 0) return 1;
     std::printf("\n");
     return 0;

@@ -60,6 +60,11 @@ int RunTidewick(int argc, char** argv) {
         ErrorOccurred = true;
         return Ended();
     }
+    // A silent linker reads 0xFF here too, which would pass for a cartridge.
+    if (CheckLinker() != 0) {
+        ReportLinkLost(0);
+        return Ended();
+    }
     if (Interrupted()) return Ended();
 
     if (WriteSwitch && !Succeeded(FlashFile())) return Ended();

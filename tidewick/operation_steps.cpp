@@ -25,6 +25,11 @@ void PrintProgress(const char* format, std::uint32_t offset, std::uint32_t divis
     std::fflush(stdout);
 }
 
+int ReportLinkLost(std::uint32_t offset) {
+    std::printf("\rFlash Linker stopped answering at 0x%06X!\n", offset);
+    return Failed();
+}
+
 int LoadFileArgument(const char* cant_open, std::vector<std::uint8_t>* bytes, std::uint64_t* size) {
     const InputRead read = FileArgument != nullptr
                                ? ReadInputFile(FileArgument, kLargestCartridge, bytes, size)
@@ -46,8 +51,9 @@ int LoadFileArgument(const char* cant_open, std::vector<std::uint8_t>* bytes, st
     return Failed();
 }
 
-int CheckFileFits(std::uint64_t size) {
+int CheckFileFits(std::uint64_t size, std::uint32_t offset) {
     const std::uint32_t cartridge = MeasureCartridgeSize();
+    if (CheckLinker() != 0) return ReportLinkLost(offset);
     if (size <= cartridge) return 0;
     std::printf("\rFile is larger than the cartridge (0x%06llX > 0x%06X bytes)!\n",
                 static_cast<unsigned long long>(size), cartridge);

@@ -15,13 +15,17 @@ int VerifyFile() {
     if (LoadFileArgument("Can't open file for verify!\n", &file, &length) != 0) return 1;
     ResetChips();
     // Past the cartridge's end the reads repeat its start, which could pass for the file's tail.
-    if (CheckFileFits(length) != 0) return 1;
+    if (CheckFileFits(length, 0) != 0) return 1;
 
     const auto size = static_cast<std::uint32_t>(file.size());
     const std::uint32_t divisor = ProgressDivisor(size);
     for (std::uint32_t offset = 0;; ++offset) {
         if (offset % kProgressStep == 0) {
             if (Interrupted()) return ReportInterruption();
+            if (offset != 0 && offset < size && offset % kLinkCheckStep == 0 &&
+                CheckLinker() != 0) {
+                return ReportLinkLost(offset);
+            }
             PrintProgress("\rVerifying... 0x%06X (%d%%)", offset, divisor);
             SetAddress(offset, true);
         }
@@ -30,11 +34,13 @@ int VerifyFile() {
         if (ReadData() == d) continue;
         SetAddress(offset, false);
         const std::uint8_t r = ReadData();
+        if (CheckLinker() != 0) return ReportLinkLost(offset);
         std::printf("\rVerify error at 0x%06X (w:0x%02X, r:0x%02X)!\n", offset,
                     static_cast<unsigned>(d), static_cast<unsigned>(r));
         ErrorOccurred = true;
         return 1;
     }
+    if (CheckLinker() != 0) return ReportLinkLost(size);
     if (CheckFileUnchanged(file) != 0) return 1;
     std::printf("\n");
     return 0;

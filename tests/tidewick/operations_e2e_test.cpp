@@ -417,13 +417,15 @@ TEST_F(Operations, InfoShowsTheCartridgeHeaderAsItIs) {
 }
 
 // Counted, not timed: what one more stretch of a file costs in port accesses, against the
-// link's cost rules (SetAddress 12 writes, ReadData and WriteData 2 accesses each).
+// link's cost rules (SetAddress 12 writes, ReadData and WriteData 2 accesses each; the link
+// check a status read, a SetAddress, a control write and three register reads).
 TEST_F(Operations, PortAccessesFollowTheCostRules) {
     const Bytes image = SampleImage(0x10000);
     WriteFile("64k.bin", image);
     WriteFile("32k.bin", Prefix(image, 0x8000));
     WriteFile("zero512.bin", Bytes(512, 0x00));
     WriteFile("zero256.bin", Bytes(256, 0x00));
+    constexpr std::uint64_t kLinkCheck = 1 + 12 + 1 + 3 * 2;
     struct Case {
         const char* name;
         std::vector<std::string> more;
@@ -431,10 +433,15 @@ TEST_F(Operations, PortAccessesFollowTheCostRules) {
         std::uint64_t difference;
     };
     const Case cases[] = {
-        // One address per 256 bytes, then one sequential read per byte.
-        {"verify of 32 KiB more", {"/v", "64k.bin"}, {"/v", "32k.bin"}, 0x8000 * 2 + 128 * 12},
-        // Reset of both chips (6 command cycles), one address, 52 sequential reads.
-        {"info", {"/i"}, {}, 6 * 14 + 12 + 52 * 2},
+        // One address per 256 bytes, then one sequential read per byte; one more 32 KB block
+        // boundary with its link check.
+        {"verify of 32 KiB more",
+         {"/v", "64k.bin"},
+         {"/v", "32k.bin"},
+         0x8000 * 2 + 128 * 12 + kLinkCheck},
+        // Reset of both chips (6 command cycles), one address, 52 sequential reads, the check
+        // that the linker gave them.
+        {"info", {"/i"}, {}, 6 * 14 + 12 + 52 * 2 + kLinkCheck},
         // Per programmed byte four command cycles and three status reads (the simulated chip
         // is busy for two); the block's address and the one read in sequence before the
         // first program.
