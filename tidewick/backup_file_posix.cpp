@@ -104,6 +104,8 @@ bool OpenBackupFile(const BackupTargetInfo& target, BackupFile* file) {
     mode_t mode = NewFileMode();
     struct stat old {};
     const bool replacing = stat(destination, &old) == 0;
+    // A new name must really be free: not a loop of links, which a rename would replace.
+    if (!replacing && (lstat(destination, &old) == 0 || errno != ENOENT)) return false;
     if (replacing) {
         // The folder may let us replace a file we may not write; a read-only file stays.
         if (access(destination, W_OK) != 0) return false;

@@ -133,6 +133,19 @@ TEST_F(Files, BackupTargets) {
              chmod(Path("sub").c_str(), 0555);
          },
          "sub/old.bin", "y", honour, kAsk + kCantOpen, 1, "sub/old.bin", false, 0},
+        {"a loop of links is left alone",
+         [&] {
+             fs::create_symlink("link.bin", Path("loop.bin"));
+             fs::create_symlink("loop.bin", Path("link.bin"));
+         },
+         "link.bin",
+         "y",
+         {},
+         kAsk + kCantOpen,
+         1,
+         "",
+         false,
+         0},
         {"a FIFO without a reader is refused, not replaced",
          [&] { mkfifo(Path("fifo").c_str(), 0600); },
          "fifo",
@@ -190,7 +203,8 @@ TEST_F(Files, BackupTargets) {
         }
         EXPECT_TRUE(Leftovers().empty());
         if (fs::exists(Path("sub"))) chmod(Path("sub").c_str(), 0755);
-        for (const char* name : {"new.bin", "old.bin", "link.bin", "fifo", "cart.lnk"}) {
+        for (const char* name :
+             {"new.bin", "old.bin", "link.bin", "loop.bin", "fifo", "cart.lnk"}) {
             Remove(name);
         }
         fs::remove_all(Path("real"));
