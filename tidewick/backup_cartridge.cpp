@@ -1,8 +1,11 @@
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
+#include "portio/portio.h"
+#include "tidewick/backup_file.h"
 #include "tidewick/console.h"
+#include "tidewick/interruption.h"
 #include "tidewick/link.h"
 #include "tidewick/operations.h"
 #include "tidewick/progress.h"
@@ -11,9 +14,8 @@
 namespace tidewick {
 namespace {
 
-// A backup that did not reach the disk whole must not end as a success.
-int WriteFailed(int error) {
-    std::printf("\rCan't write backup file: %s!\n", std::strerror(error));
+int CantOpen(const char* reason) {
+    std::printf("Can't open file!\n%s", reason);
     ErrorOccurred = true;
     return 1;
 }
@@ -21,35 +23,52 @@ int WriteFailed(int error) {
 }  // namespace
 
 int BackupCartridge() {
-    if (FileArgument != nullptr) {
-        if (std::FILE* existing = std::fopen(FileArgument, "rb")) {
-            std::fclose(existing);
-            // Asked even with /y: a backup must not replace a file unasked.
-            if (!Ask("Overwrite file with backup?\n")) return 0;
-        }
+    if (FileArgument == nullptr) return CantOpen("");
+    // Its own reads would come from the file being replaced.
+    if (portio::IsSimulatorCartridge(FileArgument)) {
+        return CantOpen("That file holds the simulated cartridge itself.\n");
     }
-    std::FILE* file = FileArgument != nullptr ? std::fopen(FileArgument, "wb") : nullptr;
-    if (file == nullptr) {
-        std::printf("Can't open file!\n");
-        ErrorOccurred = true;
-        return 1;
+    const BackupTargetInfo target = InspectBackupTarget(FileArgument);
+    if (target.kind == BackupTarget::Unfit) return CantOpen("Not a regular file.\n");
+    if (target.exists) {
+        // Asked even with /y: a backup must not replace a file unasked.
+        const bool replace = Ask("Overwrite file with backup?\n");
+        if (Interrupted()) return ReportInterruption();
+        if (!replace) return 0;
     }
+    BackupFile file;
+    if (!OpenBackupFile(target, &file)) return CantOpen("");
+    // Whatever ends the backup early leaves the old file as it was.
+    auto fail = [&file](int result) {
+        DiscardBackupFile(&file);
+        return result;
+    };
+
     ResetChips();
     const std::uint32_t total = MeasureCartridgeSize();
+    if (CheckLinker() != 0) return fail(ReportLinkLost(0));
     const std::uint32_t divisor = ProgressDivisor(total);
+    std::vector<std::uint8_t> backup(total);
     for (std::uint32_t offset = 0; offset < total; ++offset) {
         if (offset % kProgressStep == 0) {
+            if (Interrupted()) return fail(ReportInterruption());
+            if (offset != 0 && offset % kLinkCheckStep == 0 && CheckLinker() != 0) {
+                return fail(ReportLinkLost(offset));
+            }
             SetAddress(offset, true);
             PrintProgress("\rBacking up... 0x%06X (%d%%)", offset, divisor);
         }
-        if (std::fputc(ReadData(), file) == EOF) {
-            int error = errno;
-            std::fclose(file);
-            return WriteFailed(error);
-        }
+        backup[offset] = ReadData();
     }
-    errno = 0;
-    if (std::fclose(file) != 0) return WriteFailed(errno);
+    if (CheckLinker() != 0) return fail(ReportLinkLost(total));
+    if (Interrupted()) return fail(ReportInterruption());
+
+    std::string reason;
+    if (!CommitBackupFile(&file, backup, &reason)) {
+        std::printf("\rCan't write backup file: %s!\n", reason.c_str());
+        ErrorOccurred = true;
+        return 1;
+    }
     std::printf("\n");
     return 0;
 }

@@ -1,22 +1,42 @@
 // One key from a POSIX terminal: canonical mode and echo are switched off for the one read and
-// switched back at once. Ctrl-C still interrupts; the handler puts the terminal back first and
-// then lets the signal end the program as usual.
-#include <signal.h>
+// switched back at once. The read waits on standard input and on the interruption's wake-up
+// pipe together, so a stop signal ends a question as it ends any other step.
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
+#include <csignal>
 
 #include "tidewick/console.h"
+#include "tidewick/interruption.h"
 
 namespace tidewick {
 namespace {
 
-constexpr std::array<int, 4> kEndingSignals = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
-
 termios g_saved;
 volatile sig_atomic_t g_raw = 0;
+
+// -1 at end of input, on an error that retrying cannot mend, or once a stop was asked for.
+int ReadOneByte() {
+    const int wake = InterruptionWakeFd();
+    for (;;) {
+        if (Interrupted()) return -1;
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake, POLLIN, 0}};
+        if (poll(fds, wake >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (fds[0].revents == 0) continue;  // woken for a stop: seen at the top
+        unsigned char c = 0;
+        ssize_t n = read(STDIN_FILENO, &c, 1);
+        if (n == 1) return c;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        return -1;
+    }
+}
+
+}  // namespace
 
 void RestoreTerminal() {
     if (g_raw) {
@@ -25,37 +45,8 @@ void RestoreTerminal() {
     }
 }
 
-void OnEndingSignal(int sig) {
-    RestoreTerminal();
-    signal(sig, SIG_DFL);
-    raise(sig);
-}
-
-// -1 at end of input or on an error that retrying cannot mend.
-int ReadOneByte() {
-    unsigned char c = 0;
-    for (;;) {
-        ssize_t n = read(STDIN_FILENO, &c, 1);
-        if (n == 1) return c;
-        if (n < 0 && errno == EINTR) continue;
-        return -1;
-    }
-}
-
-}  // namespace
-
 int ReadKey() {
     if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &g_saved) != 0) return ReadOneByte();
-
-    std::array<struct sigaction, kEndingSignals.size()> previous{};
-    struct sigaction restore {};
-    restore.sa_handler = OnEndingSignal;
-    sigemptyset(&restore.sa_mask);
-    for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
-        sigaction(kEndingSignals[i], &restore, &previous[i]);
-        // A signal the caller chose to ignore (nohup, a background job) stays ignored.
-        if (previous[i].sa_handler == SIG_IGN) sigaction(kEndingSignals[i], &previous[i], nullptr);
-    }
 
     termios raw = g_saved;
     raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
@@ -65,10 +56,6 @@ int ReadKey() {
     int key = -1;
     if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) key = ReadOneByte();
     RestoreTerminal();
-
-    for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
-        sigaction(kEndingSignals[i], &previous[i], nullptr);
-    }
     return key;
 }
 

@@ -1,5 +1,6 @@
 #include "tidewick/link.h"
 
+#include <algorithm>
 #include <array>
 
 #include "portio/epp.h"
@@ -16,6 +17,9 @@ constexpr std::uint8_t kOpenChipSelect = 0x02;  // register 2 value that routes 
 constexpr std::uint8_t kSequential = 0x01;
 constexpr std::uint8_t kControlReleased = 0x04;
 constexpr std::uint8_t kClearTimeout = 0x01;
+constexpr std::uint8_t kStatusTimeout = 0x01;  // status bit 0: an EPP cycle went unanswered
+constexpr std::uint8_t kFloatingBus = 0xFF;    // what every read gives once the linker is gone
+constexpr std::uint8_t kErased = 0xFF;
 
 constexpr std::uint32_t kTestAddress = 0x123456;
 constexpr std::uint8_t kTestReg0 = 0x56;
@@ -56,14 +60,21 @@ bool SameBit7(std::uint8_t a, std::uint8_t b) {
     return ((a ^ b) & kDq7) == 0;
 }
 
+// A floating bus reads 0xFF, which passes the DQ7 test of every value with bit 7 set: such a
+// "done" counts only while the linker still answers. A chip that is done reads back the value.
+bool Confirmed(std::uint8_t r, std::uint8_t value) {
+    return r != kFloatingBus || value == kFloatingBus || CheckLinker() == 0;
+}
+
 // One program attempt's wait: true once the chip reports the byte done.
 bool ProgramDone(std::uint8_t value) {
     for (int poll = 0; poll < kProgramPolls; ++poll) {
         std::uint8_t r = ReadData();
-        if (SameBit7(r, value)) return true;
+        if (SameBit7(r, value)) return Confirmed(r, value);
         if (r & kDq5) {
             // The chip gave up; it may still have finished just as the limit passed.
-            if (SameBit7(ReadData(), value)) return true;
+            r = ReadData();
+            if (SameBit7(r, value)) return Confirmed(r, value);
             if (ReadData() == value) return true;
         }
     }
@@ -122,6 +133,20 @@ int DetectLinker() {
     return 0;
 }
 
+int CheckLinker() {
+    const std::uint16_t base = LinkerBase();
+    // Set when a cycle since DetectLinker cleared the bit went unanswered.
+    if (PortRead(static_cast<std::uint16_t>(base + epp::kStatusOffset)) & kStatusTimeout) return 1;
+    SetAddress(kTestAddress, false);
+    epp::SetReadDirection(base);
+    const std::array<std::uint8_t, 3> expected = {kTestReg0, kTestReg1, kTestReg2};
+    for (std::uint8_t reg = 0; reg < expected.size(); ++reg) {
+        epp::AddressCycle(base, reg);
+        if (epp::DataRead(base) != expected[reg]) return 1;
+    }
+    return 0;
+}
+
 void ReleaseLink() {
     const std::uint16_t base = LinkerBase();
     epp::SetWriteDirection(base);
@@ -152,6 +177,12 @@ int EraseBothChips(unsigned* failed_chip) {
                 ErrorOccurred = true;
                 return 1;
             }
+        }
+        // A silent linker reads bit 7 as 1 at once, which ends the wait as if erased.
+        if (CheckLinker() != 0) {
+            *failed_chip = chip;
+            ErrorOccurred = true;
+            return 1;
         }
         ++chip;
     }
@@ -194,6 +225,11 @@ std::uint32_t MeasureCartridgeSize() {
     std::array<std::uint8_t, kSizeProbeBytes> first{};
     SetAddress(0, true);
     for (std::uint8_t& b : first) b = ReadData();
+    // A blank header repeats everywhere on blank flash and tells nothing: take the largest
+    // size rather than leave out what lies above 1 MiB.
+    if (std::all_of(first.begin(), first.end(), [](std::uint8_t b) { return b == kErased; })) {
+        return 0x400000;
+    }
     if (MatchesAt(first, 0x100000) == 0) return 0x100000;
     if (MatchesAt(first, 0x200000) == 0) return 0x200000;
     return 0x400000;

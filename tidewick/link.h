@@ -29,18 +29,28 @@ std::uint8_t ReadData();
 void ReadDataRun(std::uint8_t* out, std::size_t n);
 
 int DetectLinker();
+
+// Whether the linker still answers: the EPP time-out bit, then DetectLinker's register echo.
+// 0 when it answers, 1 when it is gone (a silent linker reads 0xFF, like erased flash). The
+// linker's address registers are left holding the test address, so the caller loads its own
+// address again afterwards. ErrorOccurred is the caller's to set.
+int CheckLinker();
+
 void ReleaseLink();
 void ResetChips();
 
 // Erases chip 1, then chip 2, each waited for by DQ7 polling. Returns 1 when a chip is still
-// busy after EraseReadLimit status reads; `failed_chip` (1 or 2) then names it.
+// busy after EraseReadLimit status reads, or when the linker no longer answers after a chip's
+// wait; `failed_chip` (1 or 2) then names it.
 int EraseBothChips(unsigned* failed_chip);
 
 // The identify byte at address 1 of chip 1; 0 means no cartridge. Leaves chip 1 in ID mode.
 std::uint8_t ProbeCartridge();
 
+// A poll that reads 0xFF counts as done only while the linker still answers.
 int FlashByte(std::uint32_t address, std::uint8_t value, int retries);
 
+// The mirror test; a blank header (28 bytes of 0xFF) cannot be told apart and gives 0x400000.
 std::uint32_t MeasureCartridgeSize();
 int MatchesAt(std::span<const std::uint8_t> buffer, std::uint32_t address);
 

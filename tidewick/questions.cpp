@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "tidewick/console.h"
+#include "tidewick/interruption.h"
 #include "tidewick/settings.h"
 
 namespace tidewick {
@@ -15,7 +16,8 @@ bool Ask(const char* question) {
 }
 
 void PauseOnError() {
-    if (!ErrorOccurred) return;
+    // Whoever stopped the run does not want to be kept waiting.
+    if (!ErrorOccurred || Interrupted()) return;
     std::fputs("Press any key to continue...\n", stdout);
     std::fflush(stdout);
     ReadKey();

@@ -1,5 +1,7 @@
 #include <cstdio>
+#include <vector>
 
+#include "tidewick/interruption.h"
 #include "tidewick/link.h"
 #include "tidewick/operations.h"
 #include "tidewick/progress.h"
@@ -8,34 +10,39 @@
 namespace tidewick {
 
 int VerifyFile() {
-    std::FILE* file = FileArgument != nullptr ? std::fopen(FileArgument, "rb") : nullptr;
-    if (file == nullptr) {
-        std::printf("Can't open file for verify!\n");
-        ErrorOccurred = true;
-        return 1;
-    }
-    const std::uint32_t divisor = ProgressDivisor(FileLength(file));
+    std::vector<std::uint8_t> file;
+    std::uint64_t length = 0;
+    if (LoadFileArgument("Can't open file for verify!\n", &file, &length) != 0) return 1;
     ResetChips();
+    // Past the cartridge's end the reads repeat its start, which could pass for the file's tail.
+    if (CheckFileFits(length, 0) != 0) return 1;
+
+    const auto size = static_cast<std::uint32_t>(file.size());
+    const std::uint32_t divisor = ProgressDivisor(size);
     for (std::uint32_t offset = 0;; ++offset) {
         if (offset % kProgressStep == 0) {
+            if (Interrupted()) return ReportInterruption();
+            if (offset != 0 && offset < size && offset % kLinkCheckStep == 0 &&
+                CheckLinker() != 0) {
+                return ReportLinkLost(offset);
+            }
             PrintProgress("\rVerifying... 0x%06X (%d%%)", offset, divisor);
             SetAddress(offset, true);
         }
-        int d = std::fgetc(file);
-        if (d == EOF) {
-            if (ReportReadError(file, offset)) return 1;
-            break;
-        }
+        if (offset == size) break;
+        const std::uint8_t d = file[offset];
         if (ReadData() == d) continue;
         SetAddress(offset, false);
+        const std::uint8_t r = ReadData();
+        if (CheckLinker() != 0) return ReportLinkLost(offset);
         std::printf("\rVerify error at 0x%06X (w:0x%02X, r:0x%02X)!\n", offset,
-                    static_cast<unsigned>(d), static_cast<unsigned>(ReadData()));
-        std::fclose(file);
+                    static_cast<unsigned>(d), static_cast<unsigned>(r));
         ErrorOccurred = true;
         return 1;
     }
+    if (CheckLinker() != 0) return ReportLinkLost(size);
+    if (CheckFileUnchanged(file) != 0) return 1;
     std::printf("\n");
-    std::fclose(file);
     return 0;
 }
 

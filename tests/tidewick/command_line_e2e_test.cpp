@@ -189,8 +189,15 @@ TEST_F(CommandLine, PauseOnlyAfterAFailure) {
     nolinker.linksim_opts = "nolinker";
     Env bad_option;
     bad_option.linksim_opts = "bogus";
+    Env pulled_out;  // after the start-up checks, before /i's header is confirmed
+    pulled_out.linksim_opts = "unplug-after=150";
     RunTable({
         {"success does not pause", {"/e"}, {}, "", 0},
+        {"a linker that stops answering pauses",
+         {"/e", "/i"},
+         pulled_out,
+         "\rFlash Linker stopped answering at 0x000034!\n" + kPause,
+         1},
         {"missing linker pauses", {"-E"}, nolinker, NotFound("378") + kPause, 1},
         {"failed operation pauses once",
          {"/e", "/v", "/e", "none.ngp"},

@@ -174,21 +174,101 @@ TEST_F(LinkTest, MeasureCartridgeSizeByMirror) {
         const char* name;
         std::uint32_t size;
         bool copy_header_at_2mib;
+        bool blank_header;
         std::uint32_t measured;
     };
     const Case cases[] = {
-        {"1 MiB", 0x100000, false, 0x100000},
-        {"2 MiB", 0x200000, false, 0x200000},
-        {"4 MiB", 0x400000, false, 0x400000},
-        {"4 MiB with the header again at 2 MiB", 0x400000, true, 0x200000},
+        {"1 MiB", 0x100000, false, false, 0x100000},
+        {"2 MiB", 0x200000, false, false, 0x200000},
+        {"4 MiB", 0x400000, false, false, 0x400000},
+        {"4 MiB with the header again at 2 MiB", 0x400000, true, false, 0x200000},
+        // Blank flash mirrors itself everywhere: the largest size, so nothing is left out.
+        {"blank header on 4 MiB", 0x400000, false, true, 0x400000},
+        {"blank header on 1 MiB", 0x100000, false, true, 0x400000},
     };
     for (const Case& c : cases) {
         std::vector<std::uint8_t> cart(c.size, 0xFF);
-        for (std::uint32_t i = 0; i < 28; ++i) cart[i] = static_cast<std::uint8_t>('A' + i % 26);
+        if (!c.blank_header) {
+            for (std::uint32_t i = 0; i < 28; ++i) {
+                cart[i] = static_cast<std::uint8_t>('A' + i % 26);
+            }
+        }
         if (c.copy_header_at_2mib) std::copy_n(cart.begin(), 28, cart.begin() + 0x200000);
         testsupport::SimulatedLink link({}, linksim::MakeMemoryStore(std::move(cart)));
         EXPECT_EQ(tidewick::MeasureCartridgeSize(), c.measured) << c.name;
     }
+}
+
+TEST_F(LinkTest, CheckLinkerReadsTheTimeOutBitThenTheRegisterEcho) {
+    // After the status read (bit 0 clear; the other lines float): DetectLinker's echo.
+    std::vector<Access> echo = SetAddressCycles(0x56, 0x34, 0xFE, 0x88);
+    for (const Access& a :
+         {W(kBase + 2, 0x00), W(kBase + 3, 0), R(kBase + 4, 0x56), W(kBase + 3, 1),
+          R(kBase + 4, 0x34), W(kBase + 3, 2), R(kBase + 4, 0x7E)}) {
+        echo.push_back(a);
+    }
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> reads;  // scripted answers, status first
+        int result;
+        std::size_t accesses;
+    };
+    const Case cases[] = {
+        {"linker answers", {}, 0, 1 + echo.size()},
+        {"a cycle timed out", {0x01}, 1, 1},
+        {"register 2 floats", {0x00, 0x56, 0x34, 0xFF}, 1, 1 + echo.size()},
+        {"register 0 floats", {0x00, 0xFF}, 1, 1 + echo.size() - 4},
+    };
+    for (const Case& c : cases) {
+        testsupport::SimulatedLink link;
+        for (std::uint8_t v : c.reads) link.port().QueueReads({v});
+        EXPECT_EQ(tidewick::CheckLinker(), c.result) << c.name;
+        EXPECT_EQ(link.port().log.size(), c.accesses) << c.name;
+        const std::vector<Access>& log = link.port().log;
+        ASSERT_FALSE(log.empty());
+        EXPECT_FALSE(log.front().write);
+        EXPECT_EQ(log.front().port, kBase + 1);
+        if (c.reads.empty()) {
+            EXPECT_EQ(std::vector<Access>(log.begin() + 1, log.end()), echo);
+        }
+        // A query: failing it is for the caller to report.
+        EXPECT_FALSE(tidewick::ErrorOccurred) << c.name;
+    }
+    linksim::Options gone;
+    gone.unplug_after = 0;
+    testsupport::SimulatedLink unplugged(gone);
+    EXPECT_EQ(tidewick::CheckLinker(), 1);
+}
+
+// A floating bus reads 0xFF: bit 7 looks done for every value with bit 7 set, and a chip erase
+// looks finished at once. Neither may count once the linker has gone.
+TEST_F(LinkTest, ASilentLinkerNeitherProgramsNorErases) {
+    linksim::Options gone;
+    gone.unplug_after = 0;
+    for (std::uint8_t value : {std::uint8_t{0x80}, std::uint8_t{0xA5}, std::uint8_t{0x00}}) {
+        testsupport::SimulatedLink link(gone);
+        link.port().set_recording(false);
+        tidewick::ErrorOccurred = false;
+        EXPECT_EQ(tidewick::FlashByte(0x1234, value, 3), 1) << int{value};
+        EXPECT_TRUE(tidewick::ErrorOccurred);
+    }
+    testsupport::SimulatedLink link(gone);
+    link.port().set_recording(false);
+    unsigned chip = 0;
+    tidewick::ErrorOccurred = false;
+    EXPECT_EQ(tidewick::EraseBothChips(&chip), 1);
+    EXPECT_EQ(chip, 1u);
+    EXPECT_TRUE(tidewick::ErrorOccurred);
+}
+
+// A chip that reads back 0xFF as it finishes (its other bits late) is still done when the
+// linker answers the check.
+TEST_F(LinkTest, FlashByteTakesAnAnsweredAllOnesPollAsDone) {
+    testsupport::SimulatedLink link;
+    link.port().QueueReads({0xFF});
+    EXPECT_EQ(tidewick::FlashByte(0x10, 0x80, 3), 0);
+    EXPECT_EQ(link.device().stats().program_commands, 1u);
+    EXPECT_FALSE(tidewick::ErrorOccurred);
 }
 
 TEST_F(LinkTest, HungEraseEndsAtTheReadLimitNamingTheChip) {

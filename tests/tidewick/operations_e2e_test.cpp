@@ -1,5 +1,7 @@
 // The four operations on simulated cartridges: their output as the console finally shows it,
 // exit codes, the cartridge and backup files afterwards, and the simulator's counters.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -257,11 +259,17 @@ TEST_F(Operations, BackupIsAsLongAsTheMeasuredCartridge) {
     Bytes mirrored = SampleImage(0x1000);
     mirrored.resize(k2MiB + 28, 0xFF);
     std::copy_n(mirrored.begin(), 28, mirrored.begin() + k2MiB);
+    // A blank header cannot be measured: all 4 MiB are kept, so data above 1 MiB is not lost.
+    Bytes blank_header = SampleImage(0x1000);
+    std::fill_n(blank_header.begin(), 28, 0xFF);
+    blank_header.resize(0x300000, 0xFF);
+    const Bytes high_data = SampleImage(0x1000, false, 9);
+    blank_header.insert(blank_header.end(), high_data.begin(), high_data.end());
     struct Case {
         const char* name;
         std::uint32_t cart_size;
         Bytes contents;
-        std::uint32_t backup_size;
+        std::uint32_t backup_size;  // past the cartridge's own size the backup repeats it
         std::string last_line;
     };
     const Case cases[] = {
@@ -270,6 +278,9 @@ TEST_F(Operations, BackupIsAsLongAsTheMeasuredCartridge) {
         {"4 MiB", k4MiB, SampleImage(0x80000), k4MiB, "\rBacking up... 0x3FFF00 (100%)\n"},
         {"4 MiB whose header repeats at 2 MiB", k4MiB, mirrored, k2MiB,
          "\rBacking up... 0x1FFF00 (100%)\n"},
+        {"4 MiB, blank header, data at 3 MiB", k4MiB, blank_header, k4MiB,
+         "\rBacking up... 0x3FFF00 (100%)\n"},
+        {"blank 1 MiB", k1MiB, {}, k4MiB, "\rBacking up... 0x3FFF00 (100%)\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -280,7 +291,11 @@ TEST_F(Operations, BackupIsAsLongAsTheMeasuredCartridge) {
         EXPECT_EQ(r.exit_code, 0);
         Bytes backup = ReadFile("backup.bin");
         EXPECT_EQ(backup.size(), c.backup_size);
-        EXPECT_TRUE(backup == Prefix(Cart(), c.backup_size));
+        const Bytes cart = Cart();
+        Bytes expected;
+        while (expected.size() < c.backup_size)
+            expected.insert(expected.end(), cart.begin(), cart.end());
+        EXPECT_TRUE(backup == Prefix(expected, c.backup_size));
     }
 }
 
@@ -314,6 +329,9 @@ TEST_F(Operations, BackupAsksBeforeReplacingAFileEvenWithYes) {
 
 TEST_F(Operations, FilesThatCannotBeOpenedOrRead) {
     std::filesystem::create_directory(Path("folder"));
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+    // An argument starting with "/" is a switch, so the device is reached through a link.
+    std::filesystem::create_symlink("/dev/zero", Path("zero.dev"));
     struct Case {
         std::vector<std::string> args;
         std::string out;
@@ -325,9 +343,17 @@ TEST_F(Operations, FilesThatCannotBeOpenedOrRead) {
         {{"/v"}, "Can't open file for verify!\n"},
         {{"/b", "no/such/dir.bin"}, Filename("no/such/dir.bin") + "Can't open file!\n"},
         {{"/b"}, "Can't open file!\n"},
-        // A folder opens for reading on POSIX but cannot be read: never a success.
+        // Refused before the cartridge is touched, and without waiting on a FIFO.
         {{"/v", "folder"},
-         Filename("folder") + "\rVerifying... 0x000000 (0%)\rFile read error at 0x000000!\n"},
+         Filename("folder") + "Can't open file for verify!\nNot a regular file.\n"},
+        {{"/w", "/y", "folder"},
+         Filename("folder") + "Can't open file to flash!\nNot a regular file.\n"},
+        {{"/v", "fifo"}, Filename("fifo") + "Can't open file for verify!\nNot a regular file.\n"},
+        {{"/w", "/y", "fifo"},
+         Filename("fifo") + "Can't open file to flash!\nNot a regular file.\n"},
+        {{"/w", "/y", "zero.dev"},
+         Filename("zero.dev") + "Can't open file to flash!\nNot a regular file.\n"},
+        {{"/b", "folder"}, Filename("folder") + "Can't open file!\nNot a regular file.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back());
@@ -336,6 +362,8 @@ TEST_F(Operations, FilesThatCannotBeOpenedOrRead) {
         EXPECT_EQ(r.exit_code, 1);
         EXPECT_EQ(r.Stat("chip_erases"), 0u);
     }
+    EXPECT_TRUE(std::filesystem::is_directory(Path("folder")));
+    EXPECT_TRUE(std::filesystem::is_fifo(Path("fifo")));
 }
 
 TEST_F(Operations, BackupToAFullDiskFails) {
@@ -389,13 +417,15 @@ TEST_F(Operations, InfoShowsTheCartridgeHeaderAsItIs) {
 }
 
 // Counted, not timed: what one more stretch of a file costs in port accesses, against the
-// link's cost rules (SetAddress 12 writes, ReadData and WriteData 2 accesses each).
+// link's cost rules (SetAddress 12 writes, ReadData and WriteData 2 accesses each; the link
+// check a status read, a SetAddress, a control write and three register reads).
 TEST_F(Operations, PortAccessesFollowTheCostRules) {
     const Bytes image = SampleImage(0x10000);
     WriteFile("64k.bin", image);
     WriteFile("32k.bin", Prefix(image, 0x8000));
     WriteFile("zero512.bin", Bytes(512, 0x00));
     WriteFile("zero256.bin", Bytes(256, 0x00));
+    constexpr std::uint64_t kLinkCheck = 1 + 12 + 1 + 3 * 2;
     struct Case {
         const char* name;
         std::vector<std::string> more;
@@ -403,10 +433,15 @@ TEST_F(Operations, PortAccessesFollowTheCostRules) {
         std::uint64_t difference;
     };
     const Case cases[] = {
-        // One address per 256 bytes, then one sequential read per byte.
-        {"verify of 32 KiB more", {"/v", "64k.bin"}, {"/v", "32k.bin"}, 0x8000 * 2 + 128 * 12},
-        // Reset of both chips (6 command cycles), one address, 52 sequential reads.
-        {"info", {"/i"}, {}, 6 * 14 + 12 + 52 * 2},
+        // One address per 256 bytes, then one sequential read per byte; one more 32 KB block
+        // boundary with its link check.
+        {"verify of 32 KiB more",
+         {"/v", "64k.bin"},
+         {"/v", "32k.bin"},
+         0x8000 * 2 + 128 * 12 + kLinkCheck},
+        // Reset of both chips (6 command cycles), one address, 52 sequential reads, the check
+        // that the linker gave them.
+        {"info", {"/i"}, {}, 6 * 14 + 12 + 52 * 2 + kLinkCheck},
         // Per programmed byte four command cycles and three status reads (the simulated chip
         // is busy for two); the block's address and the one read in sequence before the
         // first program.

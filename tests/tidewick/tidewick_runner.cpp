@@ -1,11 +1,13 @@
 #include "tests/tidewick/tidewick_runner.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +20,9 @@ extern char** environ;
 
 namespace tidewick_e2e {
 namespace {
+
+constexpr const char* kSetpriv = "/usr/bin/setpriv";
+constexpr auto kPatience = std::chrono::seconds(30);  // only a guard against a hung test
 
 // End of a progress line starting at `pos` ("\r<words>... 0x<6 hex> (<n>%)"), or npos.
 std::size_t ProgressEnd(const std::string& s, std::size_t pos) {
@@ -127,7 +132,13 @@ pid_t TidewickRun::Start(const std::vector<std::string>& args, const Env& env, i
     }
     if (env.twkport) env_strings.push_back("TWKPORT=" + *env.twkport);
 
-    std::vector<std::string> argv_strings = {TIDEWICK_BINARY};
+    std::vector<std::string> argv_strings;
+    const bool drop_power = env.honour_permissions && geteuid() == 0;
+    if (drop_power) {
+        argv_strings = {kSetpriv, "--bounding-set=-dac_override,-dac_read_search",
+                        "--inh-caps=-all", "--"};
+    }
+    argv_strings.push_back(TIDEWICK_BINARY);
     argv_strings.insert(argv_strings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : argv_strings) argv.push_back(a.data());
@@ -138,12 +149,18 @@ pid_t TidewickRun::Start(const std::vector<std::string>& args, const Env& env, i
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in_fd, 0);
-    posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
-    posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
+    const int fds[] = {in_fd, out_fd, err_fd};
+    for (int target = 0; target < 3; ++target) {
+        if (fds[target] < 0) {
+            posix_spawn_file_actions_addclose(&actions, target);
+        } else {
+            posix_spawn_file_actions_adddup2(&actions, fds[target], target);
+        }
+    }
     posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, TIDEWICK_BINARY, &actions, nullptr, argv.data(), envp.data());
+    const char* program = drop_power ? kSetpriv : TIDEWICK_BINARY;
+    int rc = posix_spawn(&pid, program, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     EXPECT_EQ(rc, 0) << "spawn " << TIDEWICK_BINARY;
     return rc == 0 ? pid : -1;
@@ -179,14 +196,101 @@ Result TidewickRun::Run(const std::vector<std::string>& args, const std::string&
     result.exit_code = Wait(pid);
     result.out = Slurp(out_path);
     result.err = Slurp(err_path);
+    result.stats = ReadStats();
+    // Everything the tool says goes to standard output.
+    EXPECT_EQ(result.err, "");
+    return result;
+}
 
+std::map<std::string, std::uint64_t> TidewickRun::ReadStats() const {
+    std::map<std::string, std::uint64_t> counters;
     std::istringstream stats(Slurp(Path(".stats")));
     for (std::string line; std::getline(stats, line);) {
         std::size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
-        result.stats[line.substr(0, eq)] = std::strtoull(line.c_str() + eq + 1, nullptr, 10);
+        counters[line.substr(0, eq)] = std::strtoull(line.c_str() + eq + 1, nullptr, 10);
     }
-    // Everything the tool says goes to standard output.
+    return counters;
+}
+
+std::vector<std::string> TidewickRun::Leftovers() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+        std::string name = entry.path().filename().string();
+        if (name.starts_with(".") && name != ".stdin" && name != ".stdout" && name != ".stderr" &&
+            name != ".stats") {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+bool TidewickRun::CanHonourPermissions() {
+    if (geteuid() != 0) return true;
+    // setpriv needs to be there and the right to narrow the capability bounding set.
+    static const bool can =
+        std::system((std::string(kSetpriv) + " --bounding-set=-dac_override,-dac_read_search "
+                                             "--inh-caps=-all -- /bin/true >/dev/null 2>&1")
+                        .c_str()) == 0;
+    return can;
+}
+
+Session TidewickRun::StartSession(const std::vector<std::string>& args, const Env& env) {
+    Session session;
+    std::remove(Path(".stats").c_str());
+    int in_pipe[2];
+    int out_pipe[2];
+    if (pipe2(in_pipe, O_CLOEXEC) != 0) return session;
+    if (pipe2(out_pipe, O_CLOEXEC) != 0) {
+        close(in_pipe[0]);
+        close(in_pipe[1]);
+        return session;
+    }
+    int err_fd = open(Path(".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    session.pid = Start(args, env, in_pipe[0], out_pipe[1], err_fd);
+    close(in_pipe[0]);
+    close(out_pipe[1]);
+    close(err_fd);
+    session.input = in_pipe[1];
+    session.output = out_pipe[0];
+    return session;
+}
+
+bool TidewickRun::ReadUntil(Session* session, const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (session->out.find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        pollfd fd = {session->output, POLLIN, 0};
+        if (poll(&fd, 1, 1000) <= 0) continue;
+        char buf[4096];
+        ssize_t n = read(session->output, buf, sizeof buf);
+        if (n <= 0) return false;
+        session->out.append(buf, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+void TidewickRun::Type(Session* session, const std::string& keys) {
+    ASSERT_EQ(write(session->input, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+}
+
+Result TidewickRun::Finish(Session* session) {
+    Result result;
+    if (session->input >= 0) close(session->input);
+    session->input = -1;
+    if (session->output >= 0) {
+        char buf[4096];
+        for (ssize_t n; (n = read(session->output, buf, sizeof buf)) > 0;) {
+            session->out.append(buf, static_cast<std::size_t>(n));
+        }
+        close(session->output);
+        session->output = -1;
+    }
+    if (session->pid > 0) result.exit_code = Wait(session->pid);
+    session->pid = -1;
+    result.out = session->out;
+    result.err = Slurp(Path(".stderr"));
+    result.stats = ReadStats();
     EXPECT_EQ(result.err, "");
     return result;
 }

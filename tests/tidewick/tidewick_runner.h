@@ -31,6 +31,17 @@ struct Env {
     std::string linksim_opts;            // stats=... is added
     std::optional<std::string> twkport;  // unset when empty
     bool linksim = true;                 // LINKSIM=cart.bin
+    // Run as root without its power over file permissions (CI runs as root), so that a
+    // read-only file is read-only to the program too. See CanHonourPermissions.
+    bool honour_permissions = false;
+};
+
+// A run whose standard input and output are pipes the test holds, to act while it waits.
+struct Session {
+    pid_t pid = -1;
+    int input = -1;   // the program's standard input, write end
+    int output = -1;  // its standard output, read end
+    std::string out;  // what has been read of it so far
 };
 
 inline const std::string kBanner = "Tidewick v1.01\n\n";
@@ -57,11 +68,26 @@ class TidewickRun : public ::testing::Test {
     Result Run(const std::vector<std::string>& args, const std::string& input = "",
                const Env& env = {});
     // Starts tidewick in the scratch folder with the given descriptors as its standard input,
-    // output and error; -1 when it could not be started.
+    // output and error (-1: that one closed); -1 when it could not be started.
     pid_t Start(const std::vector<std::string>& args, const Env& env, int in_fd, int out_fd,
                 int err_fd);
     // Its exit code, or 128 + the signal that ended it.
     static int Wait(pid_t pid);
+
+    Session StartSession(const std::vector<std::string>& args, const Env& env = {});
+    // Reads the output until it holds `text`; false when the output ends first.
+    static bool ReadUntil(Session* session, const std::string& text);
+    static void Type(Session* session, const std::string& keys);
+    // Closes its input, reads its output to the end and waits for it.
+    Result Finish(Session* session);
+
+    // False where Env::honour_permissions cannot be had (root without setpriv).
+    static bool CanHonourPermissions();
+    // The simulator's counters of the last run.
+    std::map<std::string, std::uint64_t> ReadStats() const;
+    // Names in the scratch folder that begin with a dot other than the runner's own files:
+    // temporary files left behind.
+    std::vector<std::string> Leftovers() const;
 
     std::string Path(const std::string& name) const { return dir_ + "/" + name; }
     void WriteFile(const std::string& name, const Bytes& bytes) const;
