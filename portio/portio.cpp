@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <utility>
 
 #include "linksim/device.h"
@@ -114,11 +112,6 @@ std::vector<std::uint16_t> ListParallelPorts() {
 
 bool IsSimulatorCartridge(const std::string& path) {
     return g_backend && g_backend->KeepsContentsIn(path);
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error) && !error;
 }
 
 std::unique_ptr<PortBackend> InstallBackend(std::unique_ptr<PortBackend> backend) {

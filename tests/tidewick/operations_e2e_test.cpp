@@ -433,12 +433,12 @@ TEST_F(Operations, PortAccessesFollowTheCostRules) {
         std::uint64_t difference;
     };
     const Case cases[] = {
-        // One address per 256 bytes, then one sequential read per byte; one more 32 KB block
-        // boundary with its link check.
+        // One address per 256 bytes, the turn to reading, then one sequential read per byte;
+        // one more 32 KB block boundary with its link check.
         {"verify of 32 KiB more",
          {"/v", "64k.bin"},
          {"/v", "32k.bin"},
-         0x8000 * 2 + 128 * 12 + kLinkCheck},
+         0x8000 + 128 * (12 + 1) + kLinkCheck},
         // Reset of both chips (6 command cycles), one address, 52 sequential reads, the check
         // that the linker gave them.
         {"info", {"/i"}, {}, 6 * 14 + 12 + 52 * 2 + kLinkCheck},
