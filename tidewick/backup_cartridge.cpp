@@ -17,8 +17,7 @@ namespace {
 
 int CantOpen(const char* reason) {
     std::printf("Can't open file!\n%s", reason);
-    ErrorOccurred = true;
-    return 1;
+    return Failed();
 }
 
 }  // namespace
@@ -67,8 +66,7 @@ int BackupCartridge() {
     std::string reason;
     if (!CommitBackupFile(&file, backup, &reason)) {
         std::printf("\rCan't write backup file: %s!\n", reason.c_str());
-        ErrorOccurred = true;
-        return 1;
+        return Failed();
     }
     std::printf("\n");
     return 0;

@@ -16,11 +16,6 @@ namespace {
 // The smallest cartridge; an image beyond it is measured again after its first 256 bytes.
 constexpr std::uint64_t kSmallestCartridge = 0x100000;
 
-int Failed() {
-    ErrorOccurred = true;
-    return 1;
-}
-
 bool HeaderIsValid(const std::vector<std::uint8_t>& image) {
     const std::size_t n = std::min<std::size_t>(image.size(), kMarkerLength);
     return IsValidHeaderHash(HeaderHash(std::span(image.data() + kMarkerOffset, n)));

@@ -12,8 +12,7 @@ int ReportInterruption() {
         std::printf("\rInterrupted!\n");
         std::fflush(stdout);
     }
-    ErrorOccurred = true;
-    return 1;
+    return Failed();
 }
 
 }  // namespace tidewick

@@ -126,8 +126,7 @@ int DetectLinker() {
     for (std::uint8_t reg = 0; reg < expected.size(); ++reg) {
         epp::AddressCycle(base, reg);
         if (epp::DataRead(base) != expected[reg]) {
-            ErrorOccurred = true;
-            return 1;
+            return Failed();
         }
     }
     return 0;
@@ -174,15 +173,13 @@ int EraseBothChips(unsigned* failed_chip) {
         while ((ReadData() & kDq7) == 0) {
             if (++reads >= EraseReadLimit) {
                 *failed_chip = chip;
-                ErrorOccurred = true;
-                return 1;
+                return Failed();
             }
         }
         // A silent linker reads bit 7 as 1 at once, which ends the wait as if erased.
         if (CheckLinker() != 0) {
             *failed_chip = chip;
-            ErrorOccurred = true;
-            return 1;
+            return Failed();
         }
         ++chip;
     }
@@ -206,8 +203,7 @@ int FlashByte(std::uint32_t address, std::uint8_t value, int retries) {
         SetAddress(address, false);
         if (ReadData() == value) return 0;
         if (retries == 0) {
-            ErrorOccurred = true;
-            return 1;
+            return Failed();
         }
         --retries;
     }

@@ -12,11 +12,6 @@ namespace {
 // No cartridge is larger; a longer file is not even read.
 constexpr std::uint64_t kLargestCartridge = 0x400000;
 
-int Failed() {
-    ErrorOccurred = true;
-    return 1;
-}
-
 }  // namespace
 
 void PrintProgress(const char* format, std::uint32_t offset, std::uint32_t divisor) {

@@ -6,15 +6,6 @@
 #include "tidewick/settings.h"
 
 namespace tidewick {
-namespace {
-
-int Fail() {
-    ErrorOccurred = true;
-    return 1;
-}
-
-}  // namespace
-
 int OpenGiveIO(std::string* problem) {
     const std::array<std::uint16_t, 1> bases = {LinkerBase()};
     const portio::AccessResult access = portio::OpenPortAccess(bases);
@@ -22,11 +13,11 @@ int OpenGiveIO(std::string* problem) {
     // What portio could not have says what failed itself: the driver is not the reason.
     if (access.outcome == AccessOutcome::Refused || access.outcome == AccessOutcome::Unusable) {
         *problem = access.reason;
-        return Fail();
+        return Failed();
     }
     // The simulator needs no driver.
     if (access.kind == portio::BackendKind::Simulated) return 0;
-    if (!GainPortRights()) return Fail();
+    if (!GainPortRights()) return Failed();
     return 0;
 }
 

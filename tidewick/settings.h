@@ -20,6 +20,12 @@ extern bool YesToAll;
 // Set by every failure path before it reports failure; read by the pause at exit.
 extern bool ErrorOccurred;
 
+// The end of a failure path: sets ErrorOccurred and returns 1.
+inline int Failed() {
+    ErrorOccurred = true;
+    return 1;
+}
+
 inline std::uint16_t LinkerBase() {
     return static_cast<std::uint16_t>(LinkerPort);
 }

@@ -42,8 +42,7 @@ int VerifyFile() {
             if (CheckLinker() != 0) return ReportLinkLost(offset + i);
             std::printf("\rVerify error at 0x%06X (w:0x%02X, r:0x%02X)!\n", offset + i,
                         static_cast<unsigned>(d), static_cast<unsigned>(r));
-            ErrorOccurred = true;
-            return 1;
+            return Failed();
         }
     }
     if (CheckLinker() != 0) return ReportLinkLost(size);
